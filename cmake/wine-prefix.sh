@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Makes the template wine prefix once (wineboot), under a lock so that parallel
+# test runs share one. Japanese locale; the dialog font of the wizard is mapped
+# to an installed Japanese font so that its pages render as on a Japanese
+# Windows.
+set -euo pipefail
+prefix=$1
+[[ -f "$prefix/.ready" ]] && exit 0
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+[[ -f "$prefix/.ready" ]] && exit 0
+rm -rf "$prefix"
+export WINEPREFIX=$prefix LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 WINEDEBUG=-all
+export WINEDLLOVERRIDES=mscoree,mshtml=
+unset DISPLAY
+wineboot -i >/dev/null 2>&1
+iconv -f UTF-8 -t UTF-16 > "$prefix/fonts.reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"ＭＳ ゴシック"="IPAGothic"
+"MS UI Gothic"="IPAPGothic"
+REG
+wine regedit "$prefix/fonts.reg" >/dev/null 2>&1 || true
+wineserver -w
+touch "$prefix/.ready"
