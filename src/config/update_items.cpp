@@ -1,0 +1,85 @@
+#include "config/update_items.h"
+
+#include <cstdio>
+#include <cstring>
+
+int IsCp932LeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+int FindBaseOffset(const char* name, LeadByteTest isLeadByte) {
+  int lastSeparator = -1;
+  for (int i = 0; name[i] != '\0'; ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (isLeadByte(c)) {
+      if (name[i + 1] == '\0') break;  // a cut character: nothing follows
+      ++i;
+    } else if (c == '\\') {
+      lastSeparator = i;
+    }
+  }
+  return lastSeparator + 1;
+}
+
+static int IsKindLetter(const char* token, char lower) {
+  return token[1] == '\0' && (token[0] == lower || token[0] == lower - 'a' + 'A');
+}
+
+int ParseUpdateItem(const char* value, uint32_t installMode, LeadByteTest isLeadByte,
+                    int& discNumber, UpdateItem& item) {
+  // Up to three tokens, left to right; once the list runs dry the remaining
+  // tokens are empty.
+  char tokens[3][kListSlotSize] = {};
+  const char* cursor = value;
+  for (auto& token : tokens) {
+    if (!TakeListItem(token, sizeof token, cursor, discNumber)) break;
+  }
+
+  int next = 0;
+  int applies = 1;
+  const char* first = tokens[0];
+  if (first[0] >= '0' && first[0] <= '9' && first[1] == '\0') {
+    applies = installMode == static_cast<uint32_t>(first[0] - '0');
+    next = 1;
+  }
+
+  const char* kindToken = tokens[next];
+  item.Kind = UpdateKind::Plain;
+  if (IsKindLetter(kindToken, 'd')) {
+    item.Kind = UpdateKind::Data;
+  } else if (IsKindLetter(kindToken, 'u')) {
+    item.Kind = UpdateKind::Update;
+  } else if (IsKindLetter(kindToken, 'o')) {
+    item.Kind = UpdateKind::Overwrite;
+  }
+  // next is at most 1 here, so the name token is always one of the three.
+  const char* name = item.Kind == UpdateKind::Plain ? kindToken : tokens[next + 1];
+  std::memcpy(item.ItemName, name, sizeof item.ItemName);
+  item.BaseOffset = FindBaseOffset(item.ItemName, isLeadByte);
+  return applies;
+}
+
+int ParseDiscCopyItem(const char* value, uint32_t installMode, DiscCopyItem& item) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(value);
+  if (p[0] != '\0' && p[1] == ',') {
+    // Any byte selects a mode here, not only a digit; one that gives no
+    // possible mode simply never applies.
+    if (int64_t{installMode} != int64_t{p[0]} - '0') return 0;
+    p += 2;
+  }
+  item.DiscNumber = 0;
+  if (p[0] != '\0' && p[1] == ':') {
+    item.DiscNumber = p[0] - '0';
+    p += 2;
+  }
+  std::snprintf(item.Path, sizeof item.Path, "%s", reinterpret_cast<const char*>(p));
+  return 1;
+}
+
+void FormatUpdateFileKey(char* out, size_t outSize, int index) {
+  std::snprintf(out, outSize, "UpdateFile%02i", index);
+}
+
+void FormatCopyFileKey(char* out, size_t outSize, int index) {
+  std::snprintf(out, outSize, "CopyFile%02i", index);
+}
