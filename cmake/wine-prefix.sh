@@ -2,7 +2,8 @@
 # Makes the template wine prefix once (wineboot), under a lock so that parallel
 # test runs share one. Japanese locale; the dialog font of the wizard is mapped
 # to an installed Japanese font so that its pages render as on a Japanese
-# Windows.
+# Windows. Windows are not handed to a window manager: under a bare Xvfb there
+# is none, and wine would wait two seconds for one at every closed window.
 set -euo pipefail
 prefix=$1
 [[ -f "$prefix/.ready" ]] && exit 0
@@ -22,6 +23,9 @@ Windows Registry Editor Version 5.00
 "ＭＳ Ｐゴシック"="IPAPGothic"
 "ＭＳ ゴシック"="IPAGothic"
 "MS UI Gothic"="IPAPGothic"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
 REG
 wine regedit "$prefix/fonts.reg" >/dev/null 2>&1 || true
 wineserver -w

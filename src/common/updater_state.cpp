@@ -2,7 +2,13 @@
 
 #include <cstring>
 
-UpdaterState State = {.Caption = "UPDATE"};
+UpdaterState State;  // zero-initialised; Caption is set before main runs
+
+namespace {
+struct CaptionAtStart {
+  CaptionAtStart() { std::strcpy(State.Caption, "UPDATE"); }
+} captionAtStart;
+}  // namespace
 
 void ResetUpdaterState() {
   std::memset(&State, 0, sizeof State);
