@@ -1,7 +1,9 @@
 // The bounded block decoder on arbitrary input. The output buffer is exactly
 // as large as the capacity given, and the input exactly as long as the length
 // given, so that any access outside them is caught. Each input is decoded with
-// a small capacity and with a large one.
+// a small capacity (mostly the careful loop near the buffers' ends) and with a
+// large one (mostly the fast loop); a stream that decodes is decoded again by
+// the unchecked decoder, which has to agree.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -30,6 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           produced2 != produced || consumed2 != consumed ||
           (produced != 0 && memcmp(again.data(), out.data(), produced) != 0))
         abort();
+      // The unchecked decoder must agree on a stream that decodes, reading
+      // and writing no more than the stream describes.
+      std::vector<uint8_t> exact(produced);
+      std::vector<uint8_t> stream(source, source + consumed);
+      DecompressBlock(exact.data(), stream.data());
+      if (produced != 0 && memcmp(exact.data(), out.data(), produced) != 0) abort();
     }
   }
   return 0;

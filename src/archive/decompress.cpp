@@ -1,112 +1,492 @@
-// The FA2 block decoder: a plain, byte-at-a-time version of both entry points.
+// The FA2 block decoder.
+//
+// Control bits live in a 64-bit value, the bits not yet taken at the top and
+// zeros below them, with their count (`left`) beside it. A new control word is
+// read only when a bit is needed and none is left, wherever the read position
+// is at that moment; that is what places the words between the data bytes.
+//
+// A run of literals is the run of leading one bits: it is counted at once and
+// its bytes are moved together. A copy code's control bits are one run of at
+// most 19 bits, even though its data byte (and a long match's length byte)
+// stands between them in the stream, so a table indexed by the next bits
+// decodes the whole code at once.
+//
+// The bounded decoder runs a fast loop while at least kInMargin stream bytes
+// and kOutMargin output bytes are left. There one step (a run of literals
+// and the copy code after it) cannot reach either end, so the loop checks
+// only copy distances, reads the next control word before it knows whether
+// the code runs into it, and copies in whole 16-byte moves that may run past
+// the bytes produced (into room that later output overwrites, or that lies
+// beyond the content but within the capacity). Near the ends a plain loop
+// checks every bit, byte and copy.
+//
+// DecompressBlock knows neither end, so it reads and writes exactly what the
+// stream describes: no byte past the stream, none past the content.
 #include "archive/decompress.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
+static_assert(std::endian::native == std::endian::little,
+              "control words and word-sized copies assume a little-endian machine");
+
 namespace {
 
-uint32_t LoadLe32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+// What one step of the fast loop reads and writes at most. In: a control
+// word, a 32-byte literal move, a speculative control word read after the
+// data byte, a length byte. Out: a 32-byte literal move, then a match of 282
+// bytes whose last 16-byte move runs 15 bytes further.
+constexpr ptrdiff_t kInMargin = 4 + 32 + 1 + 4 + 1 + 6;
+constexpr ptrdiff_t kOutMargin = 32 + 282 + 15 + 1;
+
+// Match distance code: D = base + (byte << extra bits) + extra bits, by the
+// number of zero bits before the class's 1 bit (four zeros: the last class).
+constexpr uint32_t kDistanceBase[5] = {0, 512, 1024, 2048, 4096};
+constexpr unsigned kDistanceExtra[5] = {1, 1, 2, 3, 4};
+// Match length code, by the number of zero bits before its 1 bit (five zeros:
+// a length byte follows).
+constexpr uint32_t kLengthBase[6] = {3, 4, 5, 7, 11, 27};
+constexpr unsigned kLengthExtra[6] = {0, 0, 1, 2, 4, 0};
+
+// For a distance d below 8, the factor that repeats d bytes through 64 bits,
+// and the step (a multiple of d) at which such a word is stored.
+constexpr uint64_t kPatternFactor[8] = {
+    0, 0x0101010101010101ull, 0x0001000100010001ull, 0x0001000001000001ull,
+    0x0000000100000001ull, 0x0000010000000001ull, 0x0001000000000001ull, 0x0100000000000001ull};
+constexpr unsigned kPatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+
+// ---------------------------------------------------------------------------
+// Code tables.
+//
+// A decoded copy code is packed into 32 bits:
+//   bits 0-4    number of control bits of the code (0: not decoded here)
+//   bits 5-7    shift of the data byte in the distance
+//   bit 8       a length byte follows (matches of 27 bytes or more)
+//   bit 9       a far pair of value 2047 if its data byte is 0xFF: the end marker
+//   bits 10-14  length (2 for pairs; 27 for the longest class, before its byte)
+//   bits 15-27  distance less the data byte's part
+// so that distance = (code >> 15) + (byte << shift).
+constexpr uint32_t kCodeBitsMask = 31;
+constexpr uint32_t kTakesLengthByte = 1u << 8;
+constexpr uint32_t kEndMarkerIfFF = 1u << 9;
+
+constexpr uint32_t PackCode(unsigned bits, unsigned shift, bool takesByte, bool endIfFF,
+                            unsigned length, unsigned add) {
+  return bits | shift << 5 | (takesByte ? kTakesLengthByte : 0) | (endIfFF ? kEndMarkerIfFF : 0) |
+         length << 10 | add << 15;
+}
+
+// The count bits of value starting at bit from (0: the most significant of
+// width).
+constexpr unsigned BitsAt(unsigned value, unsigned width, unsigned from, unsigned count) {
+  return count == 0 ? 0 : (value >> (width - from - count)) & ((1u << count) - 1);
+}
+
+// The pair or the match's distance code, by the code's first 10 bits (the
+// first always 0). bitsBeforeByte are taken before the data byte, bits in all.
+struct CodeHead {
+  uint16_t add;
+  uint8_t shift;
+  uint8_t bitsBeforeByte;
+  uint8_t bits;
+  uint8_t isMatch;
+  uint8_t endIfFF;
+};
+
+constexpr CodeHead MakeCodeHead(unsigned i) {
+  if (BitsAt(i, 10, 1, 1)) {
+    if (!BitsAt(i, 10, 2, 1)) return {1, 0, 3, 3, 0, 0};  // near pair
+    const unsigned e = BitsAt(i, 10, 3, 3);
+    return {static_cast<uint16_t>(257 + e), 3, 3, 6, 0, static_cast<uint8_t>(e == 7)};
+  }
+  unsigned distanceClass = 0;
+  while (distanceClass < 4 && !BitsAt(i, 10, 2 + distanceClass, 1)) ++distanceClass;
+  const unsigned before = 2 + distanceClass + (distanceClass < 4);
+  const unsigned extra = kDistanceExtra[distanceClass];
+  return {static_cast<uint16_t>(kDistanceBase[distanceClass] + BitsAt(i, 10, before, extra) + 1),
+          static_cast<uint8_t>(extra), static_cast<uint8_t>(before),
+          static_cast<uint8_t>(before + extra), 1, 0};
+}
+
+// A match's length code, by its first 9 bits.
+struct LengthCode {
+  uint16_t length;
+  uint8_t bits;
+  uint8_t takesByte;
+};
+
+constexpr LengthCode MakeLengthCode(unsigned i) {
+  unsigned lengthClass = 0;
+  while (lengthClass < 5 && !BitsAt(i, 9, lengthClass, 1)) ++lengthClass;
+  const unsigned prefix = lengthClass + (lengthClass < 5);
+  const unsigned extra = kLengthExtra[lengthClass];
+  return {static_cast<uint16_t>(kLengthBase[lengthClass] + BitsAt(i, 9, prefix, extra)),
+          static_cast<uint8_t>(prefix + extra), static_cast<uint8_t>(lengthClass == 5)};
+}
+
+// Most codes are short: one look-up by the first kShortCodeBits bits decodes
+// them. The table has half as many entries, as the first bit is always 0.
+constexpr unsigned kShortCodeBits = 13;
+
+struct CodeTables {
+  CodeHead head[512];
+  LengthCode length[512];
+  uint32_t shortCode[1u << (kShortCodeBits - 1)];
+  constexpr CodeTables() : head(), length(), shortCode() {
+    for (unsigned i = 0; i < 512; ++i) {
+      head[i] = MakeCodeHead(i);
+      length[i] = MakeLengthCode(i);
+    }
+    for (unsigned i = 0; i < (1u << (kShortCodeBits - 1)); ++i) {
+      const uint64_t v = uint64_t{i} << (64 - kShortCodeBits);
+      const CodeHead h = head[v >> 54];
+      const LengthCode l = length[(v << h.bits) >> 55];
+      const unsigned bits = h.bits + (h.isMatch ? l.bits : 0);
+      shortCode[i] = bits > kShortCodeBits
+                         ? 0
+                         : PackCode(bits, h.shift, h.isMatch && l.takesByte, h.endIfFF,
+                                    h.isMatch ? l.length : 2, h.add);
+    }
+  }
+};
+constexpr CodeTables kCodeTables;
+
+// The whole code from at least 19 valid bits at the top of v: the head, then
+// the length code that follows it.
+inline uint32_t DecodeCode(uint64_t v) {
+  const uint32_t code = kCodeTables.shortCode[v >> (64 - kShortCodeBits)];
+  if (code != 0) [[likely]]
+    return code;
+  const CodeHead& h = kCodeTables.head[v >> 54];
+  const LengthCode& l = kCodeTables.length[(v << h.bits) >> 55];
+  return PackCode(h.bits + l.bits, h.shift, l.takesByte, false, l.length, h.add);
+}
+
+// ---------------------------------------------------------------------------
+// Moves.
+
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  memcpy(&v, p, 8);
+  return v;
+}
+
+inline void Store64(uint8_t* p, uint64_t v) { memcpy(p, &v, 8); }
+inline void Copy4(uint8_t* d, const uint8_t* s) { memcpy(d, s, 4); }
+inline void Copy8(uint8_t* d, const uint8_t* s) { memcpy(d, s, 8); }
+inline void Copy16(uint8_t* d, const uint8_t* s) { memcpy(d, s, 16); }
+
+// Exactly n (0 to 32) literal bytes, in at most two overlapping moves.
+inline void CopyLiteralsExact(uint8_t* op, const uint8_t* in, unsigned n) {
+  if (n >= 16) {
+    Copy16(op, in);
+    Copy16(op + n - 16, in + n - 16);
+  } else if (n >= 8) {
+    Copy8(op, in);
+    Copy8(op + n - 8, in + n - 8);
+  } else if (n >= 4) {
+    Copy4(op, in);
+    Copy4(op + n - 4, in + n - 4);
+  } else if (n > 0) {
+    op[0] = in[0];
+    op[n / 2] = in[n / 2];
+    op[n - 1] = in[n - 1];
+  }
+}
+
+// Copies length (at least 1) bytes from distance d to op, writing up to 15
+// bytes past them. Every byte read lies before op or was written earlier in
+// this copy, except in the pattern load, whose bytes at and after op are
+// masked away.
+inline void CopyMatchWild(uint8_t* op, size_t d, size_t length) {
+  uint8_t* const end = op + length;
+  if (d >= 16) {
+    const uint8_t* s = op - d;
+    do {
+      Copy16(op, s);
+      op += 16;
+      s += 16;
+    } while (op < end);
+  } else if (d >= 8) {
+    const uint8_t* s = op - d;
+    do {
+      Copy8(op, s);
+      op += 8;
+      s += 8;
+    } while (op < end);
+  } else {
+    const uint64_t p = (Load64(op - d) & ((uint64_t{1} << (8 * d)) - 1)) * kPatternFactor[d];
+    const unsigned step = kPatternStep[d];
+    if (step == 8) {
+      do {
+        Store64(op, p);
+        Store64(op + 8, p);
+        op += 16;
+      } while (op < end);
+    } else {
+      do {
+        Store64(op, p);
+        op += step;
+      } while (op < end);
+    }
+  }
+}
+
+// Copies exactly length (at least 2) bytes from distance d to op.
+inline void CopyMatchExact(uint8_t* op, size_t d, size_t length) {
+  uint8_t* const end = op + length;
+  const uint8_t* s = op - d;
+  if (d >= 8) {
+    if (length >= 8) {
+      while (end - op > 8) {
+        Copy8(op, s);
+        op += 8;
+        s += 8;
+      }
+      // The last 8 bytes, overlapping what was just written with equal bytes.
+      Copy8(end - 8, end - 8 - d);
+    } else if (length >= 4) {
+      Copy4(op, s);
+      Copy4(end - 4, end - 4 - d);
+    } else {
+      for (size_t i = 0; i < length; ++i) op[i] = s[i];
+    }
+    return;
+  }
+  uint64_t t = 0;
+  for (size_t i = 0; i < d; ++i) t |= uint64_t{s[i]} << (8 * i);
+  const uint64_t p = t * kPatternFactor[d];
+  const unsigned step = kPatternStep[d];
+  while (end - op >= 8) {
+    Store64(op, p);
+    op += step;
+  }
+  // Fewer than 8 bytes are left; op moved on by whole periods, so the pattern
+  // still starts at the right byte.
+  for (size_t i = 0; op < end; ++i, ++op) *op = static_cast<uint8_t>(p >> (8 * i));
 }
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+
 void DecompressBlock(void* destination, const void* source) {
-  DecompressBlockBounded(destination, SIZE_MAX, source, SIZE_MAX, nullptr, nullptr);
+  uint8_t* const out = static_cast<uint8_t*>(destination);
+  uint8_t* op = out;
+  const uint8_t* in = static_cast<const uint8_t*>(source);
+  uint64_t bits = uint64_t{Load32(in)} << 32;
+  unsigned left = 32;
+  in += 4;
+
+  for (;;) {
+    if (left == 0) {
+      bits = uint64_t{Load32(in)} << 32;
+      in += 4;
+      left = 32;
+    }
+    const unsigned run = static_cast<unsigned>(std::countl_one(bits));
+    CopyLiteralsExact(op, in, run);
+    op += run;
+    in += run;
+    bits <<= run;
+    left -= run;
+    if (left == 0) continue;
+
+    // A copy code. Its bits up to the data byte are in this word when there
+    // are at least 6, or when the head table says they end within it.
+    const unsigned before = left >= 6 ? 0 : kCodeTables.head[bits >> 54].bitsBeforeByte;
+    if (before > left) {
+      // The word runs out before the data byte: the next word stands here.
+      const uint32_t w = Load32(in);
+      in += 4;
+      bits |= uint64_t{w} << (32 - left);
+      left += 32;
+    }
+    // Whether the code needs the next word is known only from the code;
+    // once its bits before the data byte are in, the next word stands after
+    // that byte, and a length byte after the word.
+    uint64_t v = bits;
+    if (left < 19) {
+      // Peek at the word after the data byte only if the code reaches it.
+      const uint32_t code = DecodeCode(v);  // valid as far as `left` reaches
+      if ((code & kCodeBitsMask) > left) {
+        v = bits | (uint64_t{Load32(in + 1)} << (32 - left));
+      }
+    }
+    const uint32_t code = DecodeCode(v);
+    const unsigned k = code & kCodeBitsMask;
+    const uint32_t b = in[0];
+    const unsigned need = k > left;
+    if ((code & kEndMarkerIfFF) && b == 0xFF) return;
+    const size_t distance = (code >> 15) + (size_t{b} << ((code >> 5) & 7));
+    size_t length = (code >> 10) & 31;
+    in += 1 + (need << 2);
+    if (code & kTakesLengthByte) length += *in++;
+    bits = need ? v << k : bits << k;
+    left = left - k + (need << 5);
+    CopyMatchExact(op, distance, length);
+    op += length;
+  }
 }
 
 int DecompressBlockBounded(void* destination, size_t capacity, const void* source,
                            size_t sourceLength, size_t* produced, size_t* consumed) {
+  if (sourceLength < 4) return 0;
   uint8_t* const out = static_cast<uint8_t*>(destination);
-  const uint8_t* const in = static_cast<const uint8_t*>(source);
-  size_t r = 0, w = 0;
-  uint32_t word = 0;
-  int left = 0;
-  bool bad = false;
-  auto bit = [&]() -> uint32_t {
+  uint8_t* const outEnd = out + capacity;
+  uint8_t* op = out;
+  const uint8_t* const begin = static_cast<const uint8_t*>(source);
+  const uint8_t* const inEnd = begin + sourceLength;
+  const uint8_t* in = begin;
+  uint64_t bits = uint64_t{Load32(in)} << 32;
+  unsigned left = 32;
+  in += 4;
+  bool ended = false;
+
+  // The fast loop: a run of literals and the copy code after it per step.
+  while (inEnd - in >= kInMargin && outEnd - op >= kOutMargin) {
     if (left == 0) {
-      if (sourceLength - r < 4) { bad = true; return 0; }
-      word = LoadLe32(in + r);
-      r += 4;
+      bits = uint64_t{Load32(in)} << 32;
+      in += 4;
       left = 32;
     }
-    uint32_t b = word >> 31;
-    word <<= 1;
-    --left;
-    return b;
-  };
-  auto bits = [&](int n) -> uint32_t {
-    uint32_t v = 0;
-    while (n-- > 0) v = v << 1 | bit();
-    return v;
-  };
-  auto byte = [&]() -> uint32_t {
-    if (r >= sourceLength) { bad = true; return 0; }
-    return in[r++];
-  };
-  auto copy = [&](size_t distance, size_t length) {
-    if (distance > w || capacity - w < length) { bad = true; return; }
-    for (size_t i = 0; i < length; ++i) out[w + i] = out[w + i - distance];
-    w += length;
-  };
+    const unsigned run = static_cast<unsigned>(std::countl_one(bits));
+    Copy16(op, in);
+    Copy16(op + 16, in + 16);
+    op += run;
+    in += run;
+    bits <<= run;
+    left -= run;
+    if (left == 0) continue;
 
-  if (sourceLength < 4) return 0;
-  word = LoadLe32(in);
-  r = 4;
-  left = 32;
-  while (!bad) {
-    if (bit()) {
-      uint32_t b = byte();
-      if (bad) break;
-      if (w >= capacity) return 0;
-      out[w++] = static_cast<uint8_t>(b);
-      continue;
+    // A copy code; its first bit, 0, is at the top. Mostly the whole code
+    // lies in this word and is short, and one look-up decodes it.
+    uint32_t code = kCodeTables.shortCode[bits >> (64 - kShortCodeBits)];
+    unsigned k = code & kCodeBitsMask;
+    size_t distance, length;
+    if (k - 1 < left) [[likely]] {
+      const uint32_t b = in[0];
+      if ((code & kEndMarkerIfFF) && b == 0xFF) [[unlikely]] {
+        in += 1;
+        ended = true;
+        break;
+      }
+      distance = (code >> 15) + (size_t{b} << ((code >> 5) & 7));
+      const size_t takesByte = (code & kTakesLengthByte) >> 8;
+      length = ((code >> 10) & 31) + (in[1] & (0 - takesByte));
+      in += 1 + takesByte;
+      bits <<= k;
+      left -= k;
+    } else {
+      // A long code, or one that runs into the next control word. Put that
+      // word below this one's bits, from where the decoder would read it:
+      // after the data byte, unless the bits run out before that byte.
+      const size_t wordFirst = kCodeTables.head[bits >> 54].bitsBeforeByte > left;
+      const size_t byteAt = wordFirst << 2;
+      const uint64_t v = bits | (uint64_t{Load32(in + 1 - wordFirst)} << (32 - left));
+      code = DecodeCode(v);
+      k = code & kCodeBitsMask;
+      const size_t need = k > left;  // a long code may still fit
+      const uint32_t b = in[byteAt];
+      if ((code & kEndMarkerIfFF) && b == 0xFF) [[unlikely]] {
+        in += 1 + (need << 2);
+        ended = true;
+        break;
+      }
+      distance = (code >> 15) + (size_t{b} << ((code >> 5) & 7));
+      const size_t takesByte = (code & kTakesLengthByte) >> 8;
+      length = ((code >> 10) & 31) + (in[1 + (need << 2)] & (0 - takesByte));
+      in += 1 + takesByte + (need << 2);
+      bits = need ? v << k : bits << k;
+      left = left - k + static_cast<unsigned>(need << 5);
     }
-    if (bit()) {
-      uint32_t x = bit();
-      uint32_t b = byte();
-      if (x == 0) {
-        if (bad) break;
-        copy(b + 1, 2);
+
+    if (distance > static_cast<size_t>(op - out)) return 0;
+    if (distance >= 16 && length <= 16) [[likely]] {
+      Copy16(op, op - distance);
+    } else {
+      CopyMatchWild(op, distance, length);
+    }
+    op += length;
+  }
+
+  if (!ended) {
+    // Near an end: every bit, byte and copy is checked.
+    bool bad = false;
+    auto bit = [&]() -> uint32_t {
+      if (left == 0) {
+        if (inEnd - in < 4) {
+          bad = true;
+          return 0;
+        }
+        bits = uint64_t{Load32(in)} << 32;
+        in += 4;
+        left = 32;
+      }
+      const uint32_t b = static_cast<uint32_t>(bits >> 63);
+      bits <<= 1;
+      --left;
+      return b;
+    };
+    auto number = [&](unsigned n) -> uint32_t {
+      uint32_t v = 0;
+      while (n-- > 0) v = v << 1 | bit();
+      return v;
+    };
+    auto byte = [&]() -> uint32_t {
+      if (in >= inEnd) {
+        bad = true;
+        return 0;
+      }
+      return *in++;
+    };
+    for (;;) {
+      if (bit()) {
+        const uint32_t b = byte();
+        if (bad || op >= outEnd) return 0;
+        *op++ = static_cast<uint8_t>(b);
         continue;
       }
-      uint32_t v = b * 8 + bits(3);
-      if (bad) break;
-      if (v == 2047) {
-        if (produced) *produced = w;
-        if (consumed) *consumed = r;
-        return 1;
+      size_t distance, length;
+      if (bit()) {
+        const uint32_t far = bit();
+        const uint32_t b = byte();
+        if (!far) {
+          distance = b + 1;
+        } else {
+          const uint32_t v = b * 8 + number(3);
+          if (bad) return 0;
+          if (v == 2047) break;
+          distance = v + 257;
+        }
+        length = 2;
+      } else {
+        unsigned distanceClass = 0;
+        while (distanceClass < 4 && !bit()) ++distanceClass;
+        const uint32_t b = byte();
+        distance = kDistanceBase[distanceClass] + (b << kDistanceExtra[distanceClass]) +
+                   number(kDistanceExtra[distanceClass]) + 1;
+        unsigned lengthClass = 0;
+        while (lengthClass < 5 && !bit()) ++lengthClass;
+        length = kLengthBase[lengthClass] + number(kLengthExtra[lengthClass]);
+        if (lengthClass == 5) length += byte();
       }
-      copy(v + 257, 2);
-      continue;
+      if (bad || distance > static_cast<size_t>(op - out) ||
+          length > static_cast<size_t>(outEnd - op))
+        return 0;
+      const uint8_t* s = op - distance;
+      for (size_t i = 0; i < length; ++i) op[i] = s[i];
+      op += length;
     }
-    uint32_t d;
-    if (bit()) {
-      d = byte() * 2;
-      d += bit();
-    } else if (bit()) {
-      d = 512 + byte() * 2;
-      d += bit();
-    } else if (bit()) {
-      d = 1024 + byte() * 4;
-      d += bits(2);
-    } else if (bit()) {
-      d = 2048 + byte() * 8;
-      d += bits(3);
-    } else {
-      d = 4096 + byte() * 16;
-      d += bits(4);
-    }
-    uint32_t len;
-    if (bit()) len = 3;
-    else if (bit()) len = 4;
-    else if (bit()) len = 5 + bit();
-    else if (bit()) len = 7 + bits(2);
-    else if (bit()) len = 11 + bits(4);
-    else len = 27 + byte();
-    if (bad) break;
-    copy(d + 1, len);
   }
-  return 0;
+  if (produced) *produced = static_cast<size_t>(op - out);
+  if (consumed) *consumed = static_cast<size_t>(in - begin);
+  return 1;
 }
