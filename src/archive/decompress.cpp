@@ -351,7 +351,12 @@ int DecompressBlockBounded(void* destination, size_t capacity, const void* sourc
   bool ended = false;
 
   // The fast loop: a run of literals and the copy code after it per step.
-  while (inEnd - in >= kInMargin && outEnd - op >= kOutMargin) {
+  // (Limits as pointers only when the buffers are that long.)
+  const bool roomy = sourceLength >= static_cast<size_t>(kInMargin) &&
+                     capacity >= static_cast<size_t>(kOutMargin);
+  const uint8_t* const inLimit = roomy ? inEnd - kInMargin : begin;
+  uint8_t* const outLimit = roomy ? outEnd - kOutMargin : out;
+  while (roomy && in <= inLimit && op <= outLimit) {
     if (left == 0) {
       bits = uint64_t{Load32(in)} << 32;
       in += 4;

@@ -14,7 +14,7 @@ constexpr size_t kMaxMatch = 282;        // longest match
 constexpr size_t kMinMatch = 3;          // shortest match; two bytes go as pairs
 constexpr size_t kMaxNearPair = 256;     // pair distances 1..256 ...
 constexpr size_t kMaxFarPair = 2303;     // ... and 257..2303 (V 2047 is the end marker)
-constexpr int kHashBits = 15;
+constexpr int kMaxHashBits = 15;  // hash chain heads; fewer for small inputs
 constexpr uint32_t kLiteralCost = 9;     // in stream bits: one control bit and one byte
 
 void StoreLe32(uint8_t* p, uint32_t v) {
@@ -189,26 +189,33 @@ struct MatchFinder {
   std::vector<size_t> head;
   std::vector<size_t> prev;
   std::vector<size_t> lastPair;
+  int hashBits;      // head has 1 << hashBits entries, lastPair twice as many
+  size_t prevMask;   // prev has prevMask + 1 entries: the window, or less for small inputs
   size_t inserted;  // positions below this are in the tables
   LevelParams params;
 };
 
-uint32_t Hash3(const uint8_t* p) {
+uint32_t Hash3(const uint8_t* p, int bits) {
   uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
-  return (v * 2654435761u) >> (32 - kHashBits);
+  return (v * 2654435761u) >> (32 - bits);
 }
 
-uint32_t PairKey(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
+// Two bytes, hashed unless the table holds every value; a hit is checked
+// against the data.
+uint32_t PairKey(const uint8_t* p, int bits) {
+  uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8;
+  return bits >= 16 ? v : (v * 2654435761u) >> (32 - bits);
+}
 
 void InsertUpTo(MatchFinder& f, size_t end) {
   end = std::min(end, f.size);
   for (size_t p = f.inserted; p < end; ++p) {
     if (p + 3 <= f.size) {
-      uint32_t h = Hash3(f.data + p);
-      f.prev[p & (kWindow - 1)] = f.head[h];
+      uint32_t h = Hash3(f.data + p, f.hashBits);
+      f.prev[p & f.prevMask] = f.head[h];
       f.head[h] = p + 1;
     }
-    if (p + 2 <= f.size) f.lastPair[PairKey(f.data + p)] = p + 1;
+    if (p + 2 <= f.size) f.lastPair[PairKey(f.data + p, f.hashBits + 1)] = p + 1;
   }
   f.inserted = std::max(f.inserted, end);
 }
@@ -231,14 +238,15 @@ Copy FindCopy(const MatchFinder& f, size_t pos) {
   size_t avail = std::min(f.size - pos, kMaxMatch);
   if (avail < 2) return best;
   const uint8_t* cur = f.data + pos;
-  if (size_t c = f.lastPair[PairKey(cur)]; c != 0 && pos - (c - 1) <= kMaxFarPair) {
+  if (size_t c = f.lastPair[PairKey(cur, f.hashBits + 1)];
+      c != 0 && pos - (c - 1) <= kMaxFarPair && f.data[c - 1] == cur[0] && f.data[c] == cur[1]) {
     best.length = 2;
     best.distance = pos - (c - 1);
     best.savings = static_cast<int32_t>(2 * kLiteralCost - CopyCost(2, best.distance));
   }
   if (avail < kMinMatch) return best;
   size_t chainBest = kMinMatch - 1;
-  size_t cand = f.head[Hash3(cur)];
+  size_t cand = f.head[Hash3(cur, f.hashBits)];
   for (int depth = f.params.maxChain; cand != 0 && depth > 0; --depth) {
     size_t c = cand - 1;
     size_t distance = pos - c;
@@ -257,7 +265,7 @@ Copy FindCopy(const MatchFinder& f, size_t pos) {
         if (len >= f.params.niceLength || len == avail) break;
       }
     }
-    size_t next = f.prev[c & (kWindow - 1)];
+    size_t next = f.prev[c & f.prevMask];
     if (next >= cand) break;  // a link overwritten by a newer position
     cand = next;
   }
@@ -282,9 +290,13 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t size, int level) 
   MatchFinder f;
   f.data = data;
   f.size = size;
-  f.head.assign(size_t{1} << kHashBits, 0);
-  f.prev.assign(kWindow, 0);
-  f.lastPair.assign(size_t{1} << 16, 0);
+  // Tables sized to the input, so that small blocks (a directory, a short
+  // file) do not pay for clearing large ones.
+  f.hashBits = std::clamp(static_cast<int>(std::bit_width(size)), 8, kMaxHashBits);
+  f.prevMask = std::min(kWindow, std::bit_ceil(std::max<size_t>(size, 1))) - 1;
+  f.head.assign(size_t{1} << f.hashBits, 0);
+  f.prev.assign(f.prevMask + 1, 0);
+  f.lastPair.assign(size_t{1} << (f.hashBits + 1), 0);
   f.inserted = 0;
   f.params = kLevels[level];
 
