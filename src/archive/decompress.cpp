@@ -299,38 +299,32 @@ void DecompressBlock(void* destination, const void* source) {
     left -= run;
     if (left == 0) continue;
 
-    // A copy code. Its bits up to the data byte are in this word when there
-    // are at least 6, or when the head table says they end within it.
-    const unsigned before = left >= 6 ? 0 : kCodeTables.head[bits >> 54].bitsBeforeByte;
-    if (before > left) {
-      // The word runs out before the data byte: the next word stands here.
-      const uint32_t w = Load32(in);
-      in += 4;
-      bits |= uint64_t{w} << (32 - left);
-      left += 32;
-    }
-    // Whether the code needs the next word is known only from the code;
-    // once its bits before the data byte are in, the next word stands after
-    // that byte, and a length byte after the word.
+    // A copy code, decoded as in the bounded decoder, except that the next
+    // control word is read only when the code is known to reach it.
+    // (Decoded from this word's bits and the zeros below them, a code that
+    // fits is found whole, and one that does not is found too long.)
+    uint32_t code = kCodeTables.shortCode[bits >> (64 - kShortCodeBits)];
+    if ((code & kCodeBitsMask) - 1 >= left) code = DecodeCode(bits);
+    unsigned k = code & kCodeBitsMask;
+    size_t byteAt = 0;
+    size_t need = 0;
     uint64_t v = bits;
-    if (left < 19) {
-      // Peek at the word after the data byte only if the code reaches it.
-      const uint32_t code = DecodeCode(v);  // valid as far as `left` reaches
-      if ((code & kCodeBitsMask) > left) {
-        v = bits | (uint64_t{Load32(in + 1)} << (32 - left));
-      }
+    if (k > left) {
+      const size_t wordFirst = kCodeTables.head[bits >> 54].bitsBeforeByte > left;
+      byteAt = wordFirst << 2;
+      need = 1;
+      v = bits | (uint64_t{Load32(in + 1 - wordFirst)} << (32 - left));
+      code = DecodeCode(v);
+      k = code & kCodeBitsMask;
     }
-    const uint32_t code = DecodeCode(v);
-    const unsigned k = code & kCodeBitsMask;
-    const uint32_t b = in[0];
-    const unsigned need = k > left;
+    const uint32_t b = in[byteAt];
     if ((code & kEndMarkerIfFF) && b == 0xFF) return;
     const size_t distance = (code >> 15) + (size_t{b} << ((code >> 5) & 7));
     size_t length = (code >> 10) & 31;
     in += 1 + (need << 2);
     if (code & kTakesLengthByte) length += *in++;
     bits = need ? v << k : bits << k;
-    left = left - k + (need << 5);
+    left = left - k + static_cast<unsigned>(need << 5);
     CopyMatchExact(op, distance, length);
     op += length;
   }
