@@ -345,6 +345,11 @@ TEST(PeEmbed, ImageWithoutResourcesGetsAResourceSection) {
   std::vector<uint8_t> out = Embed(stub, payload);
   ExpectSoundUpdater(out, payload);
   EXPECT_EQ(Flatten(out).size(), 1u);
+  // Without any section and with SizeOfImage 0, the new section still goes
+  // after the headers.
+  std::vector<uint8_t> bare = BuildTestPe(TestPe{});
+  TestPut32(bare, kTestOptionalHeader + kOptSizeOfImage, 0);
+  ExpectSoundUpdater(Embed(bare, payload), payload);
 }
 
 // COFF symbols and appended data after the image move behind the new

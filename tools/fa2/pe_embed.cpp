@@ -54,8 +54,12 @@ int CanRebuildInPlace(const PeImage& image) {
   }
   uint64_t end = SectionEnd(image, last);
   for (uint32_t slot = 0; slot < image.DirectoryCount; slot++) {
-    if (slot == kDirectoryResource || slot == kDirectorySecurity) continue;
+    // The certificate table and the bound imports are found by file offset,
+    // not by address; an empty slot points nowhere.
+    if (slot == kDirectoryResource || slot == kDirectorySecurity || slot == kDirectoryBoundImport)
+      continue;
     DataDirectory d = GetDataDirectory(image, slot);
+    if (d.Size == 0) continue;
     if (d.VirtualAddress >= last.VirtualAddress && d.VirtualAddress < end) return 0;
   }
   uint32_t entry = Read32(image.Data + image.OptionalHeaderOffset + kOptAddressOfEntryPoint);
@@ -124,9 +128,13 @@ int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payl
   if (inPlace) {
     rva = image.Sections.back().VirtualAddress;
   } else {
+    // After everything the image holds in memory: the headers, every
+    // section, and whatever SizeOfImage says.
     rva = AlignUp(image.SizeOfImage, image.SectionAlignment);
     if (!image.Sections.empty() && SectionEnd(image, image.Sections.back()) > rva)
       rva = SectionEnd(image, image.Sections.back());
+    if (AlignUp(image.SizeOfHeaders, image.SectionAlignment) > rva)
+      rva = AlignUp(image.SizeOfHeaders, image.SectionAlignment);
   }
   if (rva >= 0xFFFFFFFFu) return Fail(error, "the image has no address space left");
   std::vector<uint8_t> resources;

@@ -72,6 +72,8 @@ int ReadDirectory(TreeReader* r, uint32_t offset, ResourceDirectory* header,
   if (!MapStructure(r, offset, sizeof(ResourceDirectory), &at, "a resource directory")) return 0;
   std::memcpy(header, r->Image->Data + at, sizeof *header);
   uint32_t count = uint32_t{header->NumberOfNamedEntries} + header->NumberOfIdEntries;
+  entries->clear();
+  if (count == 0) return 1;
   size_t entriesAt;
   uint64_t rva = uint64_t{r->RootRva} + offset + sizeof(ResourceDirectory);
   if (rva + count * 8u > 0xFFFFFFFFu ||
