@@ -13,7 +13,8 @@
 // taken the end marker. It checks nothing: destination must have room for
 // the whole output and source must hold a whole, valid stream. Only for
 // trusted streams; everything in the updater and in fa2 uses the bounded
-// decoder below.
+// decoder below. It reads and writes exactly the bytes that the stream
+// describes, no more.
 void DecompressBlock(void* destination, const void* source);
 
 // The bounded decoder. It never writes outside destination[0, capacity),
@@ -24,7 +25,10 @@ void DecompressBlock(void* destination, const void* source);
 // when the stream is damaged or truncated, when a copy reaches back before the
 // first output byte, or when the output would not fit into capacity; the
 // destination then holds an unspecified prefix and the two counts are not
-// set. produced and consumed may be null.
+// set. produced and consumed may be null. On success too, the bytes of
+// destination after the produced ones (up to capacity) may have been
+// overwritten: the decoder copies in whole words while it is far from the
+// ends. destination and source must not overlap.
 int DecompressBlockBounded(void* destination, size_t capacity,
                            const void* source, size_t sourceLength,
                            size_t* produced, size_t* consumed);
