@@ -1,0 +1,41 @@
+// fa2 verify: checks an archive through and through.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fa2/archive_file.h"
+#include "fa2/archive_reader.h"
+#include "fa2/commands.h"
+
+const char kVerifyHelp[] =
+    "Usage: fa2 verify ARCHIVE\n"
+    "\n"
+    "Checks the header and the directory of ARCHIVE and every entry: its name,\n"
+    "that its data lies within the archive before the directory, and that a\n"
+    "compressed entry decodes to exactly its unpacked size within its stored\n"
+    "size. Prints every fault found and exits with 1, or exits with 0.\n"
+    "\n"
+    "  -h, --help  show this help\n";
+
+int RunVerify(int argc, char** argv) {
+  if (AsksForHelp(argc, argv)) {
+    std::fputs(kVerifyHelp, stdout);
+    return kExitOk;
+  }
+  std::string path;
+  if (const int usage = TakeOneArchive("verify", argc, argv, &path)) return usage;
+
+  std::vector<uint8_t> payload;
+  std::string error;
+  if (!ReadArchiveFile(path, &payload, &error)) {
+    ReportError(path, error);
+    return kExitFailed;
+  }
+  std::vector<std::string> problems, notes;
+  const int ok = VerifyArchive(payload, &problems, &notes);
+  for (const std::string& note : notes) ReportError(path, "note: " + note);
+  for (const std::string& problem : problems) ReportError(path, problem);
+  if (!ok) return kExitFailed;
+  std::printf("%s: OK\n", path.c_str());
+  return kExitOk;
+}

@@ -1,0 +1,64 @@
+// The few file-system operations fa2 needs, over POSIX on Linux and over the
+// ANSI Win32 functions in fa2.exe (whose paths are CP932 bytes, so that a
+// second byte 0x5C of a double-byte character is never taken for a folder
+// separator). Every failure fills *error with the system's reason.
+#ifndef FA2_HOST_FILES_H
+#define FA2_HOST_FILES_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct HostFileInfo {
+  bool isDirectory;
+  bool isRegular;
+  uint64_t size;
+  uint64_t lastWrite;  // FILETIME
+};
+
+// Information about path, following symbolic links. Returns 0 when path does
+// not exist or cannot be examined.
+int StatHostFile(const std::string& path, HostFileInfo* info, std::string* error);
+
+// The names of the regular files directly in folder, sorted by their bytes.
+// Sub-folders and other kinds of file are left out.
+int ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
+                    std::string* error);
+
+// Reads the whole file. Refuses a file longer than maxSize bytes with the
+// reason "file is too large".
+int ReadHostFile(const std::string& path, uint64_t maxSize, std::vector<uint8_t>* data,
+                 std::string* error);
+
+// fopen with binary modes; nullptr on failure.
+FILE* OpenHostFile(const std::string& path, const char* mode, std::string* error);
+
+// Writes the bytes to an open file.
+int WriteHostBytes(FILE* file, const void* data, size_t size, std::string* error);
+
+// Closes the file and reports a failure of the last writes.
+int CloseHostFile(FILE* file, std::string* error);
+
+// Sets the last-write time of path to a FILETIME.
+int SetHostFileTime(const std::string& path, uint64_t fileTime, std::string* error);
+
+// Creates folder unless it exists as a folder.
+int MakeHostFolder(const std::string& folder, std::string* error);
+
+// Moves from over to, replacing to.
+int ReplaceHostFile(const std::string& from, const std::string& to, std::string* error);
+
+// Deletes path; failures are ignored.
+void RemoveHostFile(const std::string& path);
+
+// The folder and the name joined with the host's separator.
+std::string JoinHostPath(const std::string& folder, const std::string& name);
+
+// The last component of path.
+std::string HostBaseName(const std::string& path);
+
+// Whether standard error is a terminal (progress is shown only there).
+bool StandardErrorIsTerminal();
+
+#endif

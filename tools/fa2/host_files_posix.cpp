@@ -1,0 +1,165 @@
+// The host file operations on Linux.
+#ifndef _WIN32
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "fa2/file_time.h"
+#include "fa2/host_files.h"
+
+namespace {
+
+int Fail(std::string* error) {
+  *error = std::strerror(errno);
+  return 0;
+}
+
+}  // namespace
+
+int StatHostFile(const std::string& path, HostFileInfo* info, std::string* error) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return Fail(error);
+  info->isDirectory = S_ISDIR(st.st_mode);
+  info->isRegular = S_ISREG(st.st_mode);
+  info->size = static_cast<uint64_t>(st.st_size);
+  info->lastWrite = FileTimeFromUnix(st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
+  return 1;
+}
+
+int ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
+                    std::string* error) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return Fail(error);
+  names->clear();
+  errno = 0;
+  while (const dirent* item = readdir(dir)) {
+    struct stat st;
+    const std::string path = JoinHostPath(folder, item->d_name);
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) names->push_back(item->d_name);
+    errno = 0;
+  }
+  const int readError = errno;
+  closedir(dir);
+  if (readError != 0) {
+    errno = readError;
+    return Fail(error);
+  }
+  std::sort(names->begin(), names->end());
+  return 1;
+}
+
+int ReadHostFile(const std::string& path, uint64_t maxSize, std::vector<uint8_t>* data,
+                 std::string* error) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(error);
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return Fail(error);
+  }
+  if (static_cast<uint64_t>(st.st_size) > maxSize) {
+    close(fd);
+    *error = "file is too large";
+    return 0;
+  }
+  data->clear();
+  data->resize(static_cast<size_t>(st.st_size));
+  size_t have = 0;
+  for (;;) {
+    // The file may have grown since fstat; it is read to its end all the same.
+    if (have == data->size()) {
+      if (data->size() > maxSize) break;
+      data->resize(have + 65536);
+    }
+    const ssize_t n = read(fd, data->data() + have, data->size() - have);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int saved = errno;
+      close(fd);
+      errno = saved;
+      return Fail(error);
+    }
+    if (n == 0) break;
+    have += static_cast<size_t>(n);
+  }
+  close(fd);
+  data->resize(have);
+  if (have > maxSize) {
+    *error = "file is too large";
+    return 0;
+  }
+  return 1;
+}
+
+FILE* OpenHostFile(const std::string& path, const char* mode, std::string* error) {
+  FILE* file = std::fopen(path.c_str(), mode);
+  if (file == nullptr) Fail(error);
+  return file;
+}
+
+int WriteHostBytes(FILE* file, const void* data, size_t size, std::string* error) {
+  if (size != 0 && std::fwrite(data, 1, size, file) != size) return Fail(error);
+  return 1;
+}
+
+int CloseHostFile(FILE* file, std::string* error) {
+  const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
+  const int saved = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!flushed) errno = saved;
+  if (!flushed || !closed) return Fail(error);
+  return 1;
+}
+
+int SetHostFileTime(const std::string& path, uint64_t fileTime, std::string* error) {
+  int64_t seconds;
+  uint32_t nanoseconds;
+  FileTimeToUnix(fileTime, &seconds, &nanoseconds);
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(seconds);
+  times[1].tv_nsec = nanoseconds;
+  if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return Fail(error);
+  return 1;
+}
+
+int MakeHostFolder(const std::string& folder, std::string* error) {
+  if (mkdir(folder.c_str(), 0777) == 0) return 1;
+  const int saved = errno;
+  struct stat st;
+  if (saved == EEXIST && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 1;
+  errno = saved;
+  return Fail(error);
+}
+
+int ReplaceHostFile(const std::string& from, const std::string& to, std::string* error) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
+  return 1;
+}
+
+void RemoveHostFile(const std::string& path) { unlink(path.c_str()); }
+
+std::string JoinHostPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+std::string HostBaseName(const std::string& path) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  const size_t slash = trimmed.rfind('/');
+  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+#endif

@@ -1,0 +1,68 @@
+// fa2: makes, lists, extracts and checks FA2 archives, the updater's payload.
+#include <cstdio>
+#include <cstring>
+
+#include "fa2/commands.h"
+
+namespace {
+
+struct Subcommand {
+  const char* name;
+  int (*run)(int argc, char** argv);
+  const char* help;
+  const char* summary;
+};
+
+// Every subcommand, in the order the overview lists them.
+const Subcommand kSubcommands[] = {
+    {"pack", RunPack, kPackHelp, "make an archive from files and folders"},
+    {"list", RunList, kListHelp, "list the entries of an archive"},
+    {"extract", RunExtract, kExtractHelp, "write entries out as files"},
+    {"verify", RunVerify, kVerifyHelp, "check an archive and every entry in it"},
+};
+
+void PrintOverview(FILE* out) {
+  std::fputs(
+      "Usage: fa2 COMMAND [ARGUMENTS...]\n"
+      "\n"
+      "Makes and reads FA2 archives, the payload of the game updater.\n"
+      "\n"
+      "Commands:\n",
+      out);
+  for (const Subcommand& command : kSubcommands)
+    std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
+  std::fputs(
+      "\n"
+      "'fa2 COMMAND --help' describes a command. Exit status: 0 on success, 1 when\n"
+      "an archive is damaged or an operation fails, 2 on a usage error.\n",
+      out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintOverview(stderr);
+    return kExitUsage;
+  }
+  const char* name = argv[1];
+  if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 ||
+      std::strcmp(name, "help") == 0) {
+    if (argc >= 3) {
+      for (const Subcommand& command : kSubcommands) {
+        if (std::strcmp(argv[2], command.name) == 0) {
+          std::fputs(command.help, stdout);
+          return kExitOk;
+        }
+      }
+    }
+    PrintOverview(stdout);
+    return kExitOk;
+  }
+  for (const Subcommand& command : kSubcommands) {
+    if (std::strcmp(name, command.name) == 0) return command.run(argc - 2, argv + 2);
+  }
+  std::fprintf(stderr, "fa2: unknown command '%s'\n", name);
+  PrintOverview(stderr);
+  return kExitUsage;
+}

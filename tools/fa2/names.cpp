@@ -1,0 +1,102 @@
+#include "fa2/names.h"
+
+#include <cstdio>
+
+#ifndef _WIN32
+#include <iconv.h>
+
+#include <cerrno>
+#endif
+
+namespace {
+
+#ifndef _WIN32
+// Converts the whole text with iconv, or returns 0. The descriptor is opened
+// for each call: names are few and short.
+int ConvertText(const char* to, const char* from, const std::string& in, std::string* out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
+  std::string result(in.size() * 4 + 8, '\0');
+  char* inPtr = const_cast<char*>(in.data());
+  size_t inLeft = in.size();
+  char* outPtr = result.data();
+  size_t outLeft = result.size();
+  const size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  const size_t flushed = iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+  iconv_close(cd);
+  if (rc == static_cast<size_t>(-1) || flushed == static_cast<size_t>(-1) || inLeft != 0)
+    return 0;
+  result.resize(result.size() - outLeft);
+  *out = std::move(result);
+  return 1;
+}
+#endif
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+int HostNameToArchiveName(const std::string& hostName, std::string* archiveName) {
+  if (hostName.find('\0') != std::string::npos) return 0;
+#ifdef _WIN32
+  *archiveName = hostName;
+  return 1;
+#else
+  return ConvertText("CP932", "UTF-8", hostName, archiveName);
+#endif
+}
+
+int ArchiveNameToHostName(const std::string& archiveName, std::string* hostName) {
+#ifdef _WIN32
+  *hostName = archiveName;
+  return 1;
+#else
+  return ConvertText("UTF-8", "CP932", archiveName, hostName);
+#endif
+}
+
+std::string DisplayArchiveName(const std::string& archiveName) {
+  std::string host;
+  bool printable = ArchiveNameToHostName(archiveName, &host);
+  for (unsigned char c : host) printable = printable && c >= 0x20 && c != 0x7F;
+  if (printable) return host;
+  std::string shown;
+  for (unsigned char c : archiveName) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      shown += static_cast<char>(c);
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", c);
+      shown += escape;
+    }
+  }
+  return shown;
+}
+
+std::string FoldArchiveName(const std::string& name) {
+  std::string folded = name;
+  for (size_t i = 0; i < folded.size(); ++i) {
+    if (IsCp932LeadByte(static_cast<unsigned char>(folded[i])))
+      ++i;  // its second byte stays as it is
+    else
+      folded[i] = AsciiLower(folded[i]);
+  }
+  return folded;
+}
+
+bool ArchiveNamesEqual(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && FoldArchiveName(a) == FoldArchiveName(b);
+}
+
+bool IsSafeArchiveName(const std::string& archiveName) {
+  if (archiveName.empty() || archiveName == "." || archiveName == "..") return false;
+  for (size_t i = 0; i < archiveName.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(archiveName[i]);
+    if (IsCp932LeadByte(c)) {
+      ++i;  // the second byte may be 0x5C and is no separator
+      continue;
+    }
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
+  }
+  return true;
+}

@@ -1,0 +1,44 @@
+// Entry names: the archive holds each name as CP932 bytes without a folder
+// part. On Linux, fa2 converts between the host's UTF-8 file names and CP932;
+// fa2.exe takes and gives ANSI names, which on the system it serves are
+// already CP932.
+#ifndef FA2_NAMES_H
+#define FA2_NAMES_H
+
+#include <cstddef>
+#include <string>
+
+// Converts a host file name to its CP932 form. Returns 0 when the name has a
+// character that CP932 cannot hold (or is not valid UTF-8).
+int HostNameToArchiveName(const std::string& hostName, std::string* archiveName);
+
+// Converts a CP932 name to the host's form. Returns 0 when the bytes are not
+// valid CP932.
+int ArchiveNameToHostName(const std::string& archiveName, std::string* hostName);
+
+// The name as the host shows it, for listings and messages: converted when it
+// can be, else with every byte that is not printable ASCII written as \xHH.
+std::string DisplayArchiveName(const std::string& archiveName);
+
+// Whether byte starts a double-byte character in CP932. Its second byte may
+// be anything from 0x40 up, letters and the backslash included.
+constexpr bool IsCp932LeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// The name with ASCII capitals made small, except the second bytes of
+// double-byte characters: equal for names that ArchiveNamesEqual finds equal.
+std::string FoldArchiveName(const std::string& name);
+
+// Compares two CP932 names without regard to ASCII letter case, as the
+// updater's lookup does: A-Z equal a-z, and the second bytes of double-byte
+// characters are compared as they are.
+bool ArchiveNamesEqual(const std::string& a, const std::string& b);
+
+// Whether a name read from an archive can be written as a file of that name in
+// the output folder: not empty, not "." or "..", and with no folder separator
+// (slash, backslash or colon outside double-byte characters) and no control
+// character. Names that fail would escape the folder or cannot be files.
+bool IsSafeArchiveName(const std::string& archiveName);
+
+#endif
