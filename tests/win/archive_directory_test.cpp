@@ -1,9 +1,7 @@
 // LoadArchiveDirectory over payloads in memory, as the updater loads its own:
 // plain and compressed directories, each damaged case, and no block left
 // behind by a failed load.
-#define PSAPI_VERSION 2
 #include <windows.h>
-#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -41,13 +39,19 @@ void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
   std::memcpy(bytes.data() + at, &value, 4);
 }
 
+// Committed private memory of the process, summed over its address space
+// (wine does not fill in the process memory counters).
 SIZE_T PrivateBytes() {
-  PROCESS_MEMORY_COUNTERS_EX counters = {};
-  counters.cb = sizeof counters;
-  EXPECT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(),
-                                   reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                                   sizeof counters));
-  return counters.PrivateUsage;
+  SIZE_T total = 0;
+  const char* address = nullptr;
+  MEMORY_BASIC_INFORMATION info;
+  while (VirtualQuery(address, &info, sizeof info) == sizeof info) {
+    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
+    const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
+    if (next <= address) break;
+    address = next;
+  }
+  return total;
 }
 
 }  // namespace

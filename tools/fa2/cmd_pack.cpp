@@ -1,5 +1,4 @@
 // fa2 pack: makes an archive from files and the regular files of folders.
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -107,15 +106,14 @@ int CollectSources(const std::vector<std::string>& inputs, std::vector<PackSourc
 // Progress on a terminal, for packs that take more than a moment.
 struct Progress {
   bool enabled = StandardErrorIsTerminal();
-  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::time_point last = start;
+  uint64_t start = SteadyMilliseconds();
+  uint64_t last = start;
   bool shown = false;
 
   void Update(size_t done, size_t count, uint64_t bytesDone, uint64_t bytesTotal) {
     if (!enabled) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - start < std::chrono::seconds(1) || now - last < std::chrono::milliseconds(200))
-      return;
+    const uint64_t now = SteadyMilliseconds();
+    if (now - start < 1000 || now - last < 200) return;
     last = now;
     shown = true;
     std::fprintf(stderr, "\rfa2 pack: %zu/%zu files, %llu/%llu MB", done, count,
@@ -141,7 +139,7 @@ int WriteArchive(const std::string& output, const std::vector<PackSource>& sourc
     ReportError(partial, error);
     return kExitFailed;
   }
-  uint64_t total = 0, done = 0, stored = 0;
+  uint64_t total = 0, done = 0;
   for (const PackSource& source : sources) total += source.size;
   Progress progress;
   std::vector<uint8_t> content;
@@ -166,7 +164,6 @@ int WriteArchive(const std::string& output, const std::vector<PackSource>& sourc
       return kExitFailed;
     }
     done += source.size;
-    stored += entry.stored.size();
   }
   progress.Clear();
   uint64_t size = 0;

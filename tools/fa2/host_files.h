@@ -58,6 +58,10 @@ std::string JoinHostPath(const std::string& folder, const std::string& name);
 // The last component of path.
 std::string HostBaseName(const std::string& path);
 
+// A steady clock in milliseconds, for progress reports. (<chrono> cannot be
+// compiled where strings are CP932.)
+uint64_t SteadyMilliseconds();
+
 // Whether standard error is a terminal (progress is shown only there).
 bool StandardErrorIsTerminal();
 

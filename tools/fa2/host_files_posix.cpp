@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "fa2/file_time.h"
 #include "fa2/host_files.h"
@@ -158,6 +159,12 @@ std::string HostBaseName(const std::string& path) {
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
   const size_t slash = trimmed.rfind('/');
   return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+uint64_t SteadyMilliseconds() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }

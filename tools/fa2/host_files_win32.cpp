@@ -176,6 +176,8 @@ std::string HostBaseName(const std::string& path) {
   return trimmed.substr(AfterLastSeparator(trimmed));
 }
 
+uint64_t SteadyMilliseconds() { return GetTickCount64(); }
+
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 #endif
