@@ -10,6 +10,8 @@
 #                    the program's path, else $PWD/wine)
 #   WINE_RUN_SUITE   name of the private prefix (default: the program's name)
 #   WINE_RUN_KEEP=1  keep the suite's prefix as it was (default: fresh copy)
+#   WINE_RUN_DRIVES  extra drives for the suite, e.g. "t:tmpfs:1m d:cdrom"
+#                    (see wine-drives.sh)
 set -euo pipefail
 
 exe=$1; shift
@@ -34,9 +36,11 @@ fi
 xvfb_pid=
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  declare -F wine_drives_cleanup >/dev/null && wine_drives_cleanup
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
+[[ -n "${WINE_RUN_DRIVES:-}" ]] && source "$here/wine-drives.sh"
 if [[ -z "${DISPLAY:-}" ]]; then
   source "$here/xvfb-start.sh"
   xvfb_pid=$XVFB_PID

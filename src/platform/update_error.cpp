@@ -1,0 +1,9 @@
+#include "platform/update_error.h"
+
+#include <windows.h>
+
+#include "common/updater_state.h"
+
+int ShowUpdateError(const char* text) {
+  return MessageBoxA(State.OwnerWindow, text, State.Caption, MB_ICONERROR);
+}

@@ -1,0 +1,148 @@
+// FA2 archives made in memory for tests of the entry functions, loaded into
+// State as the start-up sequence loads the payload: PayloadImage and
+// PayloadSize over the archive, Directory and DirectoryEntries over a header
+// copy and the records.
+//
+// The payload and the directory each end exactly where an inaccessible page
+// begins, so a function that reads one byte past either crashes the test
+// instead of reading a neighbour's bytes unnoticed.
+#ifndef HARNESS_TEST_ARCHIVE_H
+#define HARNESS_TEST_ARCHIVE_H
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "archive/archive_format.h"
+#include "common/updater_state.h"
+#include "fa2/encoder.h"
+
+// 2020-01-01 00:00:00 UTC as a FILETIME.
+constexpr uint64_t kTestEntryTime = 132223104000000000ULL;
+
+// Bytes placed so that their end touches a PAGE_NOACCESS page.
+class GuardedBytes {
+ public:
+  GuardedBytes() = default;
+  GuardedBytes(const GuardedBytes&) = delete;
+  GuardedBytes& operator=(const GuardedBytes&) = delete;
+  ~GuardedBytes() { Release(); }
+
+  uint8_t* Place(const void* bytes, size_t size) {
+    Release();
+    const size_t page = 4096;
+    size_t pages = (size + page - 1) / page;
+    region_ = static_cast<uint8_t*>(
+        VirtualAlloc(nullptr, (pages + 1) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old;
+    VirtualProtect(region_ + pages * page, page, PAGE_NOACCESS, &old);
+    uint8_t* start = region_ + pages * page - size;
+    if (size) std::memcpy(start, bytes, size);
+    return start;
+  }
+  void Release() {
+    if (region_) VirtualFree(region_, 0, MEM_RELEASE);
+    region_ = nullptr;
+  }
+
+ private:
+  uint8_t* region_ = nullptr;
+};
+
+class TestArchive {
+ public:
+  // Adds an entry; its record and data are made by Build. Returns its index.
+  size_t Add(const std::string& name, const std::string& content, uint64_t time = kTestEntryTime,
+             bool compressed = false) {
+    pending_.push_back({name, content, time, compressed});
+    return pending_.size() - 1;
+  }
+  size_t AddCompressed(const std::string& name, const std::string& content,
+                       uint64_t time = kTestEntryTime) {
+    return Add(name, content, time, true);
+  }
+
+  // Lays the archive out: records (editable before Load, to damage them),
+  // the data area with each entry at positions[i], and the plain directory.
+  void Build() {
+    records.clear();
+    positions.clear();
+    payload.assign(kArchiveHeaderSize, '\0');
+    for (const Pending& p : pending_) {
+      std::string stored = p.content;
+      if (p.compressed) {
+        auto packed = CompressBlock(reinterpret_cast<const uint8_t*>(p.content.data()),
+                                    p.content.size());
+        stored.assign(packed.begin(), packed.end());
+      }
+      ArchiveEntry record = {};
+      // Names of 260 bytes and more are cut without a NUL, as a damaged
+      // archive could hold them.
+      std::memcpy(record.Name, p.name.data(), std::min<size_t>(p.name.size(), kArchiveNameSize));
+      record.Flags = p.compressed ? kEntryCompressed : kEntryStored;
+      record.FileTimeLow = static_cast<uint32_t>(p.time);
+      record.FileTimeHigh = static_cast<uint32_t>(p.time >> 32);
+      record.UnpackedSize = static_cast<uint32_t>(p.content.size());
+      record.StoredSize = static_cast<uint32_t>(stored.size());
+      records.push_back(record);
+      positions.push_back(payload.size());
+      payload += stored;
+      payload.resize(AlignedStoredSize(static_cast<uint32_t>(payload.size())), '\0');
+    }
+    ArchiveHeader header = {{'F', 'A', '2', '\0'}, 0, static_cast<uint32_t>(payload.size()),
+                            static_cast<uint32_t>(records.size())};
+    std::memcpy(payload.data(), &header, sizeof header);
+    payload.append(reinterpret_cast<const char*>(records.data()),
+                   records.size() * sizeof(ArchiveEntry));
+  }
+
+  // Points State at the archive: the payload as it stands now, the directory
+  // from records. Builds first if Build was not called.
+  void Load() {
+    if (payload.empty()) Build();
+    const uint8_t* image = payloadBytes_.Place(payload.data(), payload.size());
+    ArchiveHeader header;
+    std::memcpy(&header, image, sizeof header);
+    header.EntryCount = static_cast<uint32_t>(records.size());
+    std::string directory(reinterpret_cast<const char*>(&header), sizeof header);
+    directory.append(reinterpret_cast<const char*>(records.data()),
+                     records.size() * sizeof(ArchiveEntry));
+    uint8_t* block = directoryBytes_.Place(directory.data(), directory.size());
+    State.PayloadImage = image;
+    State.PayloadSize = static_cast<uint32_t>(payload.size());
+    State.Directory = block;
+    State.DirectoryEntries = reinterpret_cast<const ArchiveEntry*>(block + kArchiveHeaderSize);
+  }
+
+  // Where entry i's data lies in the loaded payload.
+  const uint8_t* DataOf(size_t i) const { return State.PayloadImage + positions[i]; }
+
+  ~TestArchive() {
+    if (State.PayloadImage) {
+      State.PayloadImage = nullptr;
+      State.PayloadSize = 0;
+      State.Directory = nullptr;
+      State.DirectoryEntries = nullptr;
+    }
+  }
+
+  std::vector<ArchiveEntry> records;
+  std::vector<size_t> positions;
+  std::string payload;
+
+ private:
+  struct Pending {
+    std::string name, content;
+    uint64_t time;
+    bool compressed;
+  };
+  std::vector<Pending> pending_;
+  GuardedBytes payloadBytes_;
+  GuardedBytes directoryBytes_;
+};
+
+#endif
