@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "archive/archive_directory.h"
 #include "archive/archive_format.h"
 #include "archive/decompress.h"
 #include "archive/write_file.h"
@@ -36,7 +37,7 @@ uint32_t LoadedEntryCount() {
 bool FindArchiveEntry(const char* name, FoundEntry* found) {
   uint32_t count = LoadedEntryCount();
   // 64 bits: the stored sizes of a damaged directory may add up past 4 GiB.
-  uint64_t position = kArchiveHeaderSize;
+  uint64_t position = kFirstEntryDataPosition;
   for (uint32_t i = 0; i < count; ++i) {
     const ArchiveEntry& entry = State.DirectoryEntries[i];
     // A name field without its NUL must not make the comparison read on into
@@ -45,11 +46,11 @@ bool FindArchiveEntry(const char* name, FoundEntry* found) {
     std::memcpy(entryName, entry.Name, kArchiveNameSize);
     entryName[kArchiveNameSize] = '\0';
     if (lstrcmpiA(entryName, name) != 0) {
-      position += AlignedStoredSize(entry.StoredSize);
+      position = NextEntryDataPosition(position, entry);
       continue;
     }
 
-    bool inside = position + entry.StoredSize <= State.PayloadSize;
+    bool inside = EntryDataInPayload(position, entry, State.PayloadSize);
     bool sizesAgree = IsCompressed(entry) || entry.StoredSize == entry.UnpackedSize;
     if (!inside || !sizesAgree || !State.PayloadImage) {
       ShowUpdateError("RESOURCE READ ERROR");
@@ -65,9 +66,15 @@ bool FindArchiveEntry(const char* name, FoundEntry* found) {
 
 // Decodes a compressed entry into a new GlobalAlloc block of UnpackedSize
 // bytes. The decoder is held to the entry's stored bytes and to the block, and
-// the stream must fill the block exactly. Shows the failure and returns null.
+// the stream must fill the block exactly. A size that no stream of StoredSize
+// bytes can reach is refused before any memory is taken for it. Shows the
+// failure and returns null.
 uint8_t* DecodeArchiveEntry(const FoundEntry& found) {
   uint32_t size = found.Entry->UnpackedSize;
+  if (size > MaxDecodedSize(found.Entry->StoredSize)) {
+    ShowUpdateError("RESOURCE READ ERROR");
+    return nullptr;
+  }
   // One byte at least: a block of 0 bytes is not a block on every system.
   auto* block = static_cast<uint8_t*>(GlobalAlloc(GMEM_FIXED, size ? size : 1));
   if (!block) {

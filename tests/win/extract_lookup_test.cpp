@@ -4,10 +4,13 @@
 
 #include <string>
 
+#include "archive/archive_directory_win32.h"
 #include "archive/archive_entry.h"
 #include "common/updater_state.h"
+#include "harness/import_patch.h"
 #include "harness/message_boxes.h"
 #include "harness/test_archive.h"
+#include "fa2/archive_writer.h"
 
 namespace {
 
@@ -231,6 +234,15 @@ TEST_F(DamagedArchive, ACompressedEntryMustDecodeToExactlyItsSize) {
   EXPECT_EQ(Load("z"), text);
 }
 
+TEST_F(DamagedArchive, ASizeNoStreamOfThatLengthCanReachIsRefusedBeforeAllocating) {
+  TestArchive archive;
+  archive.AddCompressed("big", "tiny");
+  archive.Build();
+  archive.records[0].UnpackedSize = 0xC0000000;
+  archive.Load();
+  ExpectReadError("big");
+}
+
 TEST_F(DamagedArchive, GarbageInPlaceOfAStreamIsRefused) {
   TestArchive archive;
   archive.AddCompressed("g", std::string(500, 'g'));
@@ -253,6 +265,61 @@ TEST_F(DamagedArchive, ANameWithoutItsNulIsComparedWithinItsField) {
   MessageBoxWatcher boxes;
   EXPECT_EQ(Load("other"), "<none>");
   ExpectOneErrorBox(boxes, "Can't Find File in Resource !!");
+}
+
+TEST_F(EntryLookup, ReadsWhatTheArchiveToolWrites) {
+  // An archive made by fa2's writer, its directory compressed, loaded as the
+  // start-up sequence loads it.
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "セーブデータ " + std::to_string(i) + "\r\n";
+  const std::string noise = "\x01\x7f\x80\xff plain";
+  std::vector<PackedEntry> entries(3);
+  std::string error;
+  ASSERT_TRUE(PackEntry("UPDATE.INI", kTestEntryTime, reinterpret_cast<const uint8_t*>("[SETUP]"),
+                        7, true, &entries[0], &error)) << error;
+  ASSERT_TRUE(PackEntry("説明書.TXT", kTestEntryTime, reinterpret_cast<const uint8_t*>(text.data()),
+                        text.size(), false, &entries[1], &error)) << error;
+  ASSERT_TRUE(PackEntry("noise.bin", kTestEntryTime,
+                        reinterpret_cast<const uint8_t*>(noise.data()), noise.size(), true,
+                        &entries[2], &error)) << error;
+  ASSERT_EQ(entries[1].record.Flags & kEntryCompressed, kEntryCompressed);
+  std::vector<uint8_t> image;
+  ASSERT_TRUE(BuildArchiveImage(entries, true, &image, &error)) << error;
+
+  GuardedBytes payload;
+  State.PayloadImage = payload.Place(image.data(), image.size());
+  State.PayloadSize = static_cast<uint32_t>(image.size());
+  State.Directory = LoadArchiveDirectory();
+  ASSERT_NE(State.Directory, nullptr);
+  State.DirectoryEntries = reinterpret_cast<const ArchiveEntry*>(State.Directory + 16);
+
+  EXPECT_EQ(Load("update.ini"), "[SETUP]");
+  EXPECT_EQ(Load("説明書.txt"), text);
+  EXPECT_EQ(Load("NOISE.BIN"), noise);
+  GlobalFree(State.Directory);
+  State.Directory = nullptr;
+}
+
+// A decompression block that cannot be had: the import of GlobalAlloc is
+// patched to fail.
+HGLOBAL WINAPI FailingGlobalAlloc(UINT, SIZE_T) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+
+TEST_F(EntryLookup, NoMemoryForACompressedEntryIsReported) {
+  TestArchive archive;
+  archive.Add("plain", "in place, needs no memory");
+  archive.AddCompressed("packed", std::string(1000, 'p'));
+  archive.Load();
+  MessageBoxWatcher boxes;
+  {
+    ImportPatch noMemory("kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(&FailingGlobalAlloc));
+    ASSERT_TRUE(noMemory.active());
+    EXPECT_EQ(LoadArchiveEntry("plain", nullptr), archive.DataOf(0));
+    EXPECT_EQ(LoadArchiveEntry("packed", nullptr), nullptr);
+  }
+  ExpectOneErrorBox(boxes, "Can't Allocate Memory !!");
 }
 
 }  // namespace

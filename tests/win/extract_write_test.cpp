@@ -231,6 +231,25 @@ TEST_F(Extraction, ADamagedEntryWritesNothingAndKeepsTheOldFile) {
   EXPECT_EQ(Listing(dir.path()), (Names{"DATA.PAK"}));
 }
 
+HGLOBAL WINAPI FailingGlobalAlloc(UINT, SIZE_T) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+
+TEST_F(Extraction, NoMemoryToDecodeWritesNothingAndKeepsTheOldFile) {
+  std::string pak = dir.file("DATA.PAK");
+  ASSERT_TRUE(WriteBytes(pak, "old data"));
+  {
+    ImportPatch noMemory("kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(&FailingGlobalAlloc));
+    ASSERT_TRUE(noMemory.active());
+    EXPECT_EQ(ExtractArchiveEntry("DATA.PAK", pak.c_str(), 0), 0);
+  }
+  ASSERT_EQ(boxes.Count(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, "Can't Allocate Memory !!");
+  EXPECT_EQ(ReadBytes(pak), "old data");
+  EXPECT_EQ(Listing(dir.path()), (Names{"DATA.PAK"}));
+}
+
 TEST_F(Extraction, ADriveThatCannotBeAskedDoesNotStopTheWrite) {
   // A bare name has no drive in its first two characters ("ne"), so the space
   // query fails; the write goes on into the current folder.
