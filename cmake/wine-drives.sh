@@ -15,14 +15,16 @@
 # wineserver has let go of the files.
 
 wine_drives_root=$WINEPREFIX.drives
-wine_drives_mounts=()
 
+# Unmounts whatever is mounted below the drives' folder, also what a run that
+# was killed before its clean-up left mounted, then removes the folder.
 wine_drives_cleanup() {
   local dir
-  for dir in "${wine_drives_mounts[@]}"; do
-    umount "$dir" 2>/dev/null || umount -l "$dir" 2>/dev/null || true
+  for dir in "$wine_drives_root"/*; do
+    while mountpoint -q "$dir" 2>/dev/null; do
+      umount "$dir" 2>/dev/null || umount -l "$dir" 2>/dev/null || break
+    done
   done
-  wine_drives_mounts=()
   rm -rf "$wine_drives_root"
 }
 
@@ -41,8 +43,7 @@ wine_drives_setup() {
         if ! mount -t tmpfs -o "size=${size:-1m},mode=0777" tmpfs "$dir"; then
           echo "wine-drives: cannot mount a tmpfs for $upper: (needs root)" >&2
           continue
-        fi
-        wine_drives_mounts+=("$dir");;
+        fi;;
       cdrom) types+=("\"$letter:\"=\"cdrom\"");;
       dir) ;;
       *) echo "wine-drives: unknown drive kind '$kind' in '$spec'" >&2; continue;;
