@@ -12,7 +12,8 @@
 // payload size of the updater.
 constexpr uint64_t kMaxArchiveSize = UINT32_MAX;
 
-// Reads the archive (the payload) from the file at path into *payload. On
+// Reads the archive (the payload) from the file at path into *payload: the
+// whole file, or, for an updater (a PE file), its resource "UPDATE"/102. On
 // failure *error says why, without the path.
 int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload, std::string* error);
 

@@ -15,12 +15,14 @@ int RunPack(int argc, char** argv);
 int RunList(int argc, char** argv);
 int RunExtract(int argc, char** argv);
 int RunVerify(int argc, char** argv);
+int RunEmbed(int argc, char** argv);
 
 // Each subcommand's --help text.
 extern const char kPackHelp[];
 extern const char kListHelp[];
 extern const char kExtractHelp[];
 extern const char kVerifyHelp[];
+extern const char kEmbedHelp[];
 
 // Prints "fa2: FILE: REASON".
 void ReportError(const std::string& file, const std::string& reason);

@@ -19,13 +19,15 @@ const Subcommand kSubcommands[] = {
     {"list", RunList, kListHelp, "list the entries of an archive"},
     {"extract", RunExtract, kExtractHelp, "write entries out as files"},
     {"verify", RunVerify, kVerifyHelp, "check an archive and every entry in it"},
+    {"embed", RunEmbed, kEmbedHelp, "make an updater that carries an archive"},
 };
 
 void PrintOverview(FILE* out) {
   std::fputs(
       "Usage: fa2 COMMAND [ARGUMENTS...]\n"
       "\n"
-      "Makes and reads FA2 archives, the payload of the game updater.\n"
+      "Makes and reads FA2 archives, the payload of the game updater, and makes\n"
+      "updaters that carry them.\n"
       "\n"
       "Commands:\n",
       out);
@@ -34,7 +36,9 @@ void PrintOverview(FILE* out) {
   std::fputs(
       "\n"
       "'fa2 COMMAND --help' describes a command. Exit status: 0 on success, 1 when\n"
-      "an archive is damaged or an operation fails, 2 on a usage error.\n",
+      "an archive is damaged or an operation fails, 2 on a usage error. Where an\n"
+      "ARCHIVE is read, an updater made by 'fa2 embed' serves as well: its payload\n"
+      "is the archive.\n",
       out);
 }
 

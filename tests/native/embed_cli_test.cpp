@@ -1,0 +1,174 @@
+// `fa2 embed`, and the other subcommands reading an updater, run as a
+// publisher runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fa2/pe_resources.h"
+#include "pe_test_image.h"
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteText(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+struct Fa2Run {
+  int exitCode;
+  std::string out, err;
+};
+
+class EmbedCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/fa2_embed_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    WriteText(Path("UPDATE.INI"), "[SETUP]\r\nCompanyName=Maker\r\n");
+    WriteText(Path("DATA.BIN"), std::string(5000, 'd'));
+    ASSERT_EQ(Fa2({"pack", "-o", Path("one.fa2"), Path("UPDATE.INI")}).exitCode, 0);
+    ASSERT_EQ(Fa2({"pack", "-o", Path("two.fa2"), Path("UPDATE.INI"), Path("DATA.BIN")}).exitCode,
+              0);
+    // A stub with a resource section, followed by another section, so that
+    // the first embed adds a section and the second rebuilds it.
+    TestPe pe;
+    pe.Sections.push_back({".text", std::vector<uint8_t>(0x300, 0xC3), 0, 0x60000020});
+    pe.Sections.push_back({".rsrc", {}, 0, 0x40000040});
+    static const std::vector<uint8_t> dialog(120, 7);
+    ResourceTree tree{};
+    SetResource(&tree, ResourceKey{0, u"", 5}, ResourceKey{0, u"", 100}, 1041, dialog.data(),
+                static_cast<uint32_t>(dialog.size()));
+    uint32_t rva = TestSectionRva(pe, 1);
+    std::string error;
+    ASSERT_EQ(BuildResourceData(tree, rva, &pe.Sections[1].Data, &error), 1);
+    pe.Directories[kDirectoryResource] = {rva, static_cast<uint32_t>(pe.Sections[1].Data.size())};
+    pe.Sections.push_back({".reloc", std::vector<uint8_t>(16, 0), 0, 0x42000040});
+    stub_ = BuildTestPe(pe);
+    WriteText(Path("stub.exe"), std::string(stub_.begin(), stub_.end()));
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  Fa2Run Fa2(const std::vector<std::string>& args) {
+    std::string command = "'" FA2_PATH "'";
+    for (const std::string& a : args) command += " '" + a + "'";
+    command += " >'" + dir_ + "/.out' 2>'" + dir_ + "/.err'";
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+            ReadText(dir_ + "/.out"), ReadText(dir_ + "/.err")};
+  }
+
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+  // What `fa2 list` prints: the same for an archive and for an updater that
+  // carries it.
+  std::string Listing(const std::string& file) {
+    Fa2Run r = Fa2({"list", file});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
+  }
+
+  std::string dir_;
+  std::vector<uint8_t> stub_;
+};
+
+TEST_F(EmbedCli, MakesAnUpdaterThatTheOtherCommandsRead) {
+  Fa2Run r = Fa2({"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("updater.exe")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Listing(Path("updater.exe")), Listing(Path("two.fa2")));
+  EXPECT_EQ(Fa2({"verify", Path("updater.exe")}).exitCode, 0);
+  ASSERT_EQ(Fa2({"extract", Path("updater.exe"), "-C", Path("out")}).exitCode, 0);
+  EXPECT_EQ(ReadText(Path("out/DATA.BIN")), ReadText(Path("DATA.BIN")));
+  EXPECT_FALSE(Exists(Path("updater.exe.partial")));
+
+  // The payload is exactly the archive file.
+  std::string updater = ReadText(Path("updater.exe"));
+  size_t at, length;
+  std::string error;
+  ASSERT_EQ(FindUpdatePayload(reinterpret_cast<const uint8_t*>(updater.data()), updater.size(),
+                              &at, &length, &error),
+            1)
+      << error;
+  EXPECT_EQ(updater.substr(at, length), ReadText(Path("two.fa2")));
+}
+
+TEST_F(EmbedCli, ReplacesThePayloadAndTakesOneFromAnUpdater) {
+  ASSERT_EQ(Fa2({"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("a.exe")}).exitCode, 0);
+  // Into the updater itself (output over input): the payload is replaced.
+  Fa2Run r = Fa2({"embed", Path("a.exe"), Path("one.fa2"), "-o", Path("a.exe")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Listing(Path("a.exe")), Listing(Path("one.fa2")));
+  // An updater as ARCHIVE gives its payload to a fresh stub.
+  ASSERT_EQ(Fa2({"embed", Path("stub.exe"), Path("a.exe"), "-o", Path("b.exe")}).exitCode, 0);
+  EXPECT_EQ(ReadText(Path("b.exe")), ReadText(Path("a.exe")));
+}
+
+TEST_F(EmbedCli, RefusesDamagedInputsWithoutWritingAnything) {
+  std::string archive = ReadText(Path("two.fa2"));
+  WriteText(Path("cut.fa2"), archive.substr(0, archive.size() - 100));
+  WriteText(Path("text.exe"), "MZ but nothing more");
+  std::string signedStub(stub_.begin(), stub_.end());
+  signedStub[TestDirectoryOffset(1) + 8 * kDirectorySecurity] = 0x10;
+  WriteText(Path("signed.exe"), signedStub);
+
+  struct Case {
+    std::string stub, archive, fileNamed, reason;
+  } cases[] = {
+      {Path("stub.exe"), Path("cut.fa2"), Path("cut.fa2"), ""},
+      {Path("stub.exe"), Path("missing.fa2"), Path("missing.fa2"), ""},
+      {Path("stub.exe"), Path("stub.exe"), Path("stub.exe"), "no payload"},
+      {Path("text.exe"), Path("two.fa2"), Path("text.exe"), "MS-DOS header"},
+      {Path("signed.exe"), Path("two.fa2"), Path("signed.exe"), "signed"},
+      {Path("two.fa2"), Path("two.fa2"), Path("two.fa2"), "no MZ header"},
+  };
+  for (const Case& c : cases) {
+    Fa2Run r = Fa2({"embed", c.stub, c.archive, "-o", Path("out.exe")});
+    EXPECT_EQ(r.exitCode, 1) << c.stub << " " << c.archive;
+    EXPECT_NE(r.err.find("fa2: " + c.fileNamed + ": "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists(Path("out.exe")));
+    EXPECT_FALSE(Exists(Path("out.exe.partial")));
+  }
+  Fa2Run r = Fa2({"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("no/such/folder/u.exe")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("no/such/folder/u.exe"), std::string::npos) << r.err;
+  // The stub alone holds no archive.
+  r = Fa2({"list", Path("stub.exe")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("no payload"), std::string::npos) << r.err;
+}
+
+TEST_F(EmbedCli, UsageErrorsAndHelp) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"embed"},
+           {"embed", Path("stub.exe"), Path("two.fa2")},
+           {"embed", Path("stub.exe"), "-o", Path("u.exe")},
+           {"embed", Path("stub.exe"), Path("two.fa2"), Path("x"), "-o", Path("u.exe")},
+           {"embed", Path("stub.exe"), Path("two.fa2"), "-o"},
+           {"embed", Path("stub.exe"), Path("two.fa2"), "-o", "a", "-o", "b"},
+           {"embed", "--sign", Path("stub.exe"), Path("two.fa2"), "-o", Path("u.exe")}}) {
+    Fa2Run r = Fa2(args);
+    EXPECT_EQ(r.exitCode, 2) << args.size();
+    EXPECT_NE(r.err.find("fa2 embed --help"), std::string::npos) << r.err;
+  }
+  Fa2Run help = Fa2({"embed", "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("Usage: fa2 embed STUB_EXE ARCHIVE -o OUT_EXE"), std::string::npos);
+  EXPECT_NE(Fa2({"--help"}).out.find("embed"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+// fa2 embed: makes an updater from the stub and an archive.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fa2/archive_file.h"
+#include "fa2/archive_reader.h"
+#include "fa2/commands.h"
+#include "fa2/host_files.h"
+#include "fa2/pe_resources.h"
+
+const char kEmbedHelp[] =
+    "Usage: fa2 embed STUB_EXE ARCHIVE -o OUT_EXE\n"
+    "\n"
+    "Makes the updater OUT_EXE: a copy of the updater program STUB_EXE (built\n"
+    "without a payload) that carries ARCHIVE as its resource \"UPDATE\" 102,\n"
+    "language 1041. A payload already in STUB_EXE is replaced; every other\n"
+    "resource (dialogs, manifest, icons, version) is kept as it is. ARCHIVE is\n"
+    "checked as 'fa2 verify' does first; it may also be an updater, whose\n"
+    "payload is then taken.\n"
+    "\n"
+    "  -o, --output OUT_EXE  the updater to write (replaced when it exists)\n"
+    "  -h, --help            show this help\n"
+    "\n"
+    "Refused: a signed STUB_EXE (sign the updater after embedding), a damaged\n"
+    "executable or archive, and an updater that would pass 4 GiB.\n";
+
+namespace {
+
+int ParseArguments(int argc, char** argv, std::string* stub, std::string* archive,
+                   std::string* output) {
+  std::vector<std::string> inputs;
+  bool optionsEnded = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && (arg == "-o" || arg == "--output")) {
+      if (i + 1 >= argc) return ReportUsageError("embed", arg + " needs a file name");
+      if (!output->empty()) return ReportUsageError("embed", "give -o only once");
+      *output = argv[++i];
+      if (output->empty()) return ReportUsageError("embed", "the output name is empty");
+    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+      return ReportUsageError("embed", "unknown option " + arg);
+    } else {
+      inputs.push_back(arg);
+    }
+  }
+  if (inputs.size() != 2) return ReportUsageError("embed", "give STUB_EXE and ARCHIVE");
+  if (output->empty()) return ReportUsageError("embed", "give the updater to write with -o");
+  *stub = inputs[0];
+  *archive = inputs[1];
+  return 0;
+}
+
+}  // namespace
+
+int RunEmbed(int argc, char** argv) {
+  if (AsksForHelp(argc, argv)) {
+    std::fputs(kEmbedHelp, stdout);
+    return kExitOk;
+  }
+  std::string stubPath, archivePath, output;
+  if (const int usage = ParseArguments(argc, argv, &stubPath, &archivePath, &output)) return usage;
+
+  std::vector<uint8_t> archive, stub, updater;
+  std::string error;
+  if (!ReadArchiveFile(archivePath, &archive, &error)) {
+    ReportError(archivePath, error);
+    return kExitFailed;
+  }
+  // An updater whose payload is damaged would only fail on the player's
+  // machine; it is refused here.
+  std::vector<std::string> problems, notes;
+  const int sound = VerifyArchive(archive, &problems, &notes);
+  for (const std::string& note : notes) ReportError(archivePath, "note: " + note);
+  for (const std::string& problem : problems) ReportError(archivePath, problem);
+  if (!sound) return kExitFailed;
+
+  if (!ReadHostFile(stubPath, UINT32_MAX, &stub, &error)) {
+    ReportError(stubPath, error);
+    return kExitFailed;
+  }
+  if (!EmbedUpdatePayload(stub.data(), stub.size(), archive.data(), archive.size(), &updater,
+                          &error)) {
+    ReportError(stubPath, error);
+    return kExitFailed;
+  }
+
+  // Written under a temporary name first, so that a failure never leaves a
+  // half-written updater under the real one.
+  const std::string partial = output + ".partial";
+  FILE* file = OpenHostFile(partial, "wb", &error);
+  if (!file) {
+    ReportError(partial, error);
+    return kExitFailed;
+  }
+  int written = WriteHostBytes(file, updater.data(), updater.size(), &error);
+  std::string closeError;
+  if (!CloseHostFile(file, &closeError) && written) {
+    written = 0;
+    error = closeError;
+  }
+  if (!written || !ReplaceHostFile(partial, output, &error)) {
+    ReportError(written ? output : partial, error);
+    RemoveHostFile(partial);
+    return kExitFailed;
+  }
+  std::printf("%s: %zu bytes, payload of %zu bytes\n", output.c_str(), updater.size(),
+              archive.size());
+  return kExitOk;
+}
