@@ -1,0 +1,134 @@
+// The updater's entry: one straight course from the payload in the program's
+// own resources to the installed game's SETUP.INI, then the launch sequence,
+// and at every way out the same clean-up. The exit code is 1 only after a
+// finished update; every other way out gives 0.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstring>
+
+#include "archive/archive_directory_win32.h"
+#include "archive/archive_entry.h"
+#include "common/updater_state.h"
+#include "config/settings_access.h"
+#include "driver/install_record.h"
+#include "driver/launch_sequence.h"
+#include "driver/temp_files.h"
+#include "driver/update_message.h"
+#include "platform/update_error.h"
+
+namespace {
+
+constexpr int kPayloadId = 102;
+constexpr char kPayloadType[] = "UPDATE";
+
+// Finds and locks the payload resource. It stays where the loader mapped it
+// and is only ever read.
+int LockPayload(HINSTANCE instance) {
+  HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(kPayloadId), kPayloadType);
+  if (!resource) return 0;
+  DWORD size = SizeofResource(instance, resource);
+  if (size == 0) return 0;
+  HGLOBAL loaded = LoadResource(instance, resource);
+  if (!loaded) return 0;
+  const void* bytes = LockResource(loaded);
+  if (!bytes) return 0;
+  State.PayloadImage = static_cast<const uint8_t*>(bytes);
+  State.PayloadSize = size;
+  return 1;
+}
+
+// Reads the four keys without which the update cannot find its game. The
+// first missing one is reported by ReadUpdateKey; the rest are not read.
+int ReadRequiredKeys() {
+  return ReadUpdateKey("SETUP", "CompanyName", State.CompanyName, kPathSize) &&
+         ReadUpdateKey("SETUP", "GameTitle", State.GameTitle, kPathSize) &&
+         ReadUpdateKey("SETUP", "GameClass", State.GameClass, kPathSize) &&
+         ReadUpdateKey("SETUP", "GameDir", State.GameDir, kPathSize);
+}
+
+// Missing optional keys leave their fields empty, without a message.
+void ReadOptionalKeys() {
+  ReadUpdateKey("SETUP", "GameTitleA", State.GameTitleA, kPathSize);
+  ReadUpdateKey("SETUP", "UpdaterVersion", State.UpdaterVersion, kPathSize);
+  ReadUpdateKey("SETUP", "UpdaterTitle", State.UpdaterTitle, kPathSize);
+  ReadUpdateKey("SETUP", "DataFolder", State.DataFolder, kPathSize);
+  ReadUpdateKey("SETUP", "UpdateMessage", State.UpdateMessage, kLongTextSize);
+}
+
+// When key names an archive entry, copies that entry into a zero-filled block
+// two bytes longer than the entry, so that its text always ends in two NULs.
+// The block lives until the process ends. Returns 1 when the key is absent
+// or the copy was made.
+int LoadEntryText(const char* key, char** buffer) {
+  char name[kPathSize];
+  if (!ReadUpdateKey("SETUP", key, name, sizeof name)) return 1;
+
+  uint32_t count = 0;
+  const uint8_t* content = LoadArchiveEntry(name, &count);
+  if (!content) {
+    char message[kLongTextSize];
+    wsprintfA(message, "'%s' not found at UPDATE.FA3", name);
+    ShowUpdateError(message);
+    return 0;
+  }
+  char* block = static_cast<char*>(GlobalAlloc(GPTR, SIZE_T{count} + 2));
+  if (!block) {
+    ReleaseArchiveEntry(content);
+    ShowUpdateError("Can't Allocate Memory !!");
+    return 0;
+  }
+  std::memcpy(block, content, count);
+  ReleaseArchiveEntry(content);
+  *buffer = block;
+  return 1;
+}
+
+// Steps 2 to 14 of the course. Every failure returns 0 at once: the common
+// end in WinMain cleans up after all of them alike.
+int RunUpdater(HINSTANCE instance) {
+  if (!LockPayload(instance)) return 0;
+
+  State.Directory = LoadArchiveDirectory();
+  if (!State.Directory) {
+    ShowUpdateError("RESOURCE READ ERROR");
+    return 0;
+  }
+  State.DirectoryEntries = reinterpret_cast<const ArchiveEntry*>(State.Directory + 16);
+
+  // UPDATE.INI goes into a file of this process's own; any message about a
+  // failed write comes from ExtractArchiveEntry.
+  if (!MakeUpdateIniPath()) return 0;
+  if (!ExtractArchiveEntry("UPDATE.INI", State.UpdateIniPath, 0)) return 0;
+
+  if (!ReadRequiredKeys()) return 0;
+  State.KeysOptional = 1;
+  ReadOptionalKeys();
+
+  if (!LoadEntryText("AgreementText", &State.AgreementBuffer)) return 0;
+  if (!LoadEntryText("AgreementTitle", &State.WelcomeBuffer)) return 0;
+
+  if (!ReadInstallRecord()) return 0;
+
+  // The notice is shown once; whatever the player answers, the course goes on.
+  if (State.UpdateMessage[0]) {
+    char notice[kLongTextSize];
+    ConvertUpdateMessage(State.UpdateMessage, notice, sizeof notice);
+    ShowUpdateError(notice);
+  }
+
+  if (!FindSetupIni()) return 0;
+
+  return RunLaunchSequence(instance);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // The shell's file copy in the update run needs COM on this thread. It is
+  // never uninitialised: the process ends right after.
+  CoInitialize(nullptr);
+  int exitCode = RunUpdater(instance);
+  CleanupTempFiles();
+  return exitCode;
+}
