@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "harness/screen_icon.h"
+
 namespace {
 
 // A message box is a dialog of the system dialog class whose text is the
@@ -38,7 +40,9 @@ int IconKind(HWND window) {
     for (const Kind& k : kinds) {
       if (icon == LoadIconA(nullptr, k.id)) return k.style;
     }
-    return -1;  // an icon, but not one of the system's
+    // Not a handle of this process: a box of another process, or an icon
+    // that is not one of the system's (-1).
+    return RecogniseIconOnScreen(child);
   }
   return 0;
 }
