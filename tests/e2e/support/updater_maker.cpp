@@ -1,0 +1,58 @@
+#include "updater_maker.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "fa2/archive_writer.h"
+#include "fa2/pe_resources.h"
+#include "harness/test_env.h"
+
+std::vector<uint8_t> MakeArchiveImage(const std::vector<ArchiveFile>& files) {
+  std::vector<PackedEntry> entries;
+  std::string error;
+  for (const ArchiveFile& file : files) {
+    PackedEntry entry;
+    if (!PackEntry(file.name, file.fileTime, reinterpret_cast<const uint8_t*>(file.content.data()),
+                   file.content.size(), file.store, &entry, &error)) {
+      ADD_FAILURE() << "packing " << file.name << ": " << error;
+      return {};
+    }
+    entries.push_back(std::move(entry));
+  }
+  std::vector<uint8_t> image;
+  if (!BuildArchiveImage(entries, true, &image, &error)) {
+    ADD_FAILURE() << "building the archive: " << error;
+    return {};
+  }
+  return image;
+}
+
+std::string UpdaterStubPath() { return HostPath(UPDATER_STUB); }
+
+bool MakeUpdaterExe(const std::vector<uint8_t>& payload, const std::string& path) {
+  std::string stub = ReadBytes(UpdaterStubPath());
+  if (stub.empty()) {
+    ADD_FAILURE() << "cannot read the updater stub " << UpdaterStubPath();
+    return false;
+  }
+  std::vector<uint8_t> exe;
+  std::string error;
+  if (!EmbedUpdatePayload(reinterpret_cast<const uint8_t*>(stub.data()), stub.size(),
+                          payload.data(), payload.size(), &exe, &error)) {
+    ADD_FAILURE() << "embedding the payload: " << error;
+    return false;
+  }
+  if (!WriteBytes(path, std::string(exe.begin(), exe.end()))) {
+    ADD_FAILURE() << "cannot write " << path;
+    return false;
+  }
+  return true;
+}
+
+bool CopyUpdaterStub(const std::string& path) {
+  if (!CopyFileA(UpdaterStubPath().c_str(), path.c_str(), FALSE)) {
+    ADD_FAILURE() << "cannot copy the updater stub to " << path;
+    return false;
+  }
+  return true;
+}

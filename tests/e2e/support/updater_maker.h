@@ -1,0 +1,32 @@
+// Making updaters for the end-to-end tests the way publishers do: an FA2
+// archive from named files, put into the built updater stub with the same
+// code as `fa2 embed`.
+#ifndef E2E_UPDATER_MAKER_H
+#define E2E_UPDATER_MAKER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ArchiveFile {
+  std::string name;     // entry name, CP932
+  std::string content;  // bytes
+  uint64_t fileTime = 0x01D9000000000000ull;  // a FILETIME in 2023
+  bool store = false;   // store plain instead of compressing when that pays
+};
+
+// The archive image of files, in this order, with a compressed directory.
+// Fails the current test (and returns an empty image) when packing fails.
+std::vector<uint8_t> MakeArchiveImage(const std::vector<ArchiveFile>& files);
+
+// The built updater stub, without a payload, as a wine path.
+std::string UpdaterStubPath();
+
+// Writes to path the stub with payload as its resource "UPDATE"/102.
+// Returns false (and fails the current test) on any error.
+bool MakeUpdaterExe(const std::vector<uint8_t>& payload, const std::string& path);
+
+// Copies the stub itself to path: an updater without any payload.
+bool CopyUpdaterStub(const std::string& path);
+
+#endif
