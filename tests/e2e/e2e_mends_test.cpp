@@ -19,7 +19,7 @@ TEST(OwnUpdateIni, ASecondUpdaterNeitherReadsNorDeletesTheFirstOnesCopy) {
   // The first updater stops at its notice with its copy of UPDATE.INI written.
   std::set<std::string> before = UpdaterTempFiles();
   UpdaterProcess a(first.UpdaterPath(), {}, /*hold=*/true);
-  ASSERT_TRUE(a.Boxes().WaitForCount(1));
+  ASSERT_TRUE(a.Boxes().WaitForCount(1, kRunTimeoutMs));
   std::set<std::string> during = UpdaterTempFiles();
   std::vector<std::string> copies;
   std::set_difference(during.begin(), during.end(), before.begin(), before.end(),

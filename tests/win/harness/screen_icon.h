@@ -12,6 +12,6 @@
 // pixel of the icon is there with its exact colour. Returns -1 when none
 // matches within timeoutMs (the box may not be painted yet, so it looks
 // again until then).
-int RecogniseIconOnScreen(HWND iconControl, DWORD timeoutMs = 500);
+int RecogniseIconOnScreen(HWND iconControl, DWORD timeoutMs = 2000);
 
 #endif

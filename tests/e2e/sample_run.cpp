@@ -1,0 +1,149 @@
+// Runs an updater once as a player would, against a game installed from a
+// folder, and tells what happened: the boxes it showed (each answered with
+// OK), the wizard pages it went through (agreeing and pressing the default
+// button until it ends) and its exit code, which becomes this program's.
+//
+//   sample_run UPDATER_EXE GAME_FOLDER [INSTMODE]
+//
+// GAME_FOLDER holds the installed game's files and its SETUP.INI, whose
+// CompanyName and GameDir name the install record. The folder is copied to
+// C:\Games\<GameDir>, and HKCU\Software\<CompanyName>\<GameDir> is written
+// with InstPath (that copy), DataPath (its folder "save") and InstMode
+// (default 1). Paths may be given as host paths (/a/b).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "harness/test_env.h"
+#include "updater_process.h"
+#include "wizard_window.h"
+
+namespace {
+
+// CP932 text for the host's UTF-8 terminal.
+std::string Utf8(const std::string& cp932) {
+  int wide = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+  std::wstring w(static_cast<size_t>(wide), L'\0');
+  MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), w.data(), wide);
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), bytes, nullptr, nullptr);
+  for (char& c : out) {
+    if (c == '\r') c = '|';
+  }
+  return out;
+}
+
+std::string WinePath(const std::string& path) { return path[0] == '/' ? HostPath(path) : path; }
+
+void CopyTree(const std::string& from, const std::string& to) {
+  CreateDirectoryA(to.c_str(), nullptr);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CopyTree(from + "\\" + name, to + "\\" + name);
+    } else {
+      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+std::string IniValue(const std::string& file, const char* key) {
+  char value[MAX_PATH] = {};
+  GetPrivateProfileStringA("SETUP", key, "", value, sizeof value, file.c_str());
+  return value;
+}
+
+// Moves the wizard on as a player who agrees and presses the default button.
+void StepWizard(HWND wizard) {
+  WizardView view = ReadWizard(wizard);
+  if (view[kIdAgree].exists && view[kIdAgree].enabled && !view[kIdAgree].checked)
+    ClickButton(wizard, kIdAgree);
+  if (view[kIdNext].enabled) {
+    std::printf("  wizard: %s -> [%s]\n", Utf8(view[kIdInfo].text).c_str(),
+                Utf8(view[kIdNext].text).c_str());
+    ClickButton(wizard, kIdNext);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: sample_run UPDATER_EXE GAME_FOLDER [INSTMODE]\n");
+    return 2;
+  }
+  std::string updater = WinePath(argv[1]);
+  std::string game = WinePath(argv[2]);
+  DWORD instMode = argc > 3 ? static_cast<DWORD>(std::atoi(argv[3])) : 1;
+
+  std::string setupIni = game + "\\SETUP.INI";
+  std::string company = IniValue(setupIni, "CompanyName");
+  std::string gameDir = IniValue(setupIni, "GameDir");
+  if (company.empty() || gameDir.empty()) {
+    std::fprintf(stderr, "sample_run: %s has no CompanyName or GameDir\n", setupIni.c_str());
+    return 2;
+  }
+  CreateDirectoryA("C:\\Games", nullptr);
+  std::string installed = "C:\\Games\\" + gameDir;
+  RemoveTree(installed);
+  CopyTree(game, installed);
+  CreateDirectoryA((installed + "\\save").c_str(), nullptr);
+
+  std::string key = "Software\\" + company + "\\" + gameDir;
+  HKEY record;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &record, nullptr) != ERROR_SUCCESS) {
+    std::fprintf(stderr, "sample_run: cannot write the install record\n");
+    return 2;
+  }
+  std::string dataPath = installed + "\\save";
+  RegSetValueExA(record, "InstPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(installed.c_str()),
+                 static_cast<DWORD>(installed.size() + 1));
+  RegSetValueExA(record, "DataPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(dataPath.c_str()),
+                 static_cast<DWORD>(dataPath.size() + 1));
+  RegSetValueExA(record, "InstMode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&instMode),
+                 sizeof instMode);
+  RegCloseKey(record);
+  std::printf("installed %s at %s (InstMode %lu)\n", Utf8(gameDir).c_str(),
+              Utf8(installed).c_str(), static_cast<unsigned long>(instMode));
+
+  std::printf("running %s\n", Utf8(updater).c_str());
+  UpdaterProcess process(updater);
+  if (!process.started()) return 2;
+  size_t shownBoxes = 0;
+  ULONGLONG deadline = GetTickCount64() + 60000;
+  while (process.Running() && GetTickCount64() < deadline) {
+    for (std::vector<SeenBox> boxes = process.Boxes().Boxes(); shownBoxes < boxes.size();
+         shownBoxes++) {
+      std::printf("  box [%s] %s\n", Utf8(boxes[shownBoxes].title).c_str(),
+                  Utf8(boxes[shownBoxes].text).c_str());
+    }
+    for (const SeenWindow& window : process.Windows()) {
+      if (window.className == "#32770" && IsWindow(window.window) &&
+          !GetDlgItem(window.window, 0xFFFF) && IsWindowEnabled(window.window))
+        StepWizard(window.window);
+    }
+    Sleep(100);
+  }
+  RunResult run = process.Wait(1000);
+  for (; shownBoxes < run.boxes.size(); shownBoxes++) {
+    std::printf("  box [%s] %s\n", Utf8(run.boxes[shownBoxes].title).c_str(),
+                Utf8(run.boxes[shownBoxes].text).c_str());
+  }
+  if (!run.finished) {
+    std::printf("the updater did not end within a minute and was stopped\n");
+    return 3;
+  }
+  for (const std::string& name : run.tempLeftovers)
+    std::printf("left in the temporary folder: %s\n", name.c_str());
+  std::printf("exit code %lu\n", static_cast<unsigned long>(run.exitCode));
+  return static_cast<int>(run.exitCode);
+}
