@@ -4,7 +4,7 @@
 # The windows build makes fa2.exe, which would need wine to run during the
 # build. Instead, fa2 is also built for the build machine itself, as an
 # external project of this same source tree configured with the host's
-# compiler (tools only: no tests, no benchmark). It runs natively, needs no
+# compiler (tools only: fa2 and its libraries, no tests, no benchmark). It runs natively, needs no
 # wine prefix and no display, and is the same program that the native preset
 # builds.
 #
@@ -19,7 +19,6 @@ ExternalProject_Add(host_fa2
   BINARY_DIR ${HOST_FA2_DIR}
   CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
              -DUPDATER_TOOLS_ONLY=ON
-  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target fa2
   INSTALL_COMMAND ""
   # The sub-build tracks its own sources; asking it every time costs little
   # and keeps the host fa2 as current as the windows one.

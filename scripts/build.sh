@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what the build needs, builds the native tools, packs
-# the sample update into build/sample/update.fa2, then lists and verifies it.
+# the sample update into build/sample/update.fa2, lists and verifies it, then
+# builds the windows updater, makes the sample update into an updater with
+# fa2 embed and runs it once under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,3 +20,14 @@ echo "== fa2 list build/sample/update.fa2"
 "$fa2" list build/sample/update.fa2
 echo "== fa2 verify build/sample/update.fa2"
 "$fa2" verify build/sample/update.fa2
+
+echo "== windows build: the updater, and the sample update made into an updater with fa2 embed"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j"$(nproc)" --target updater sample_updater sample_run
+echo "== the sample updater under wine, against examples/sample-game installed in the prefix"
+set +e
+cmake/wine-run.sh build/windows/tests/e2e/sample_run.exe \
+  "$PWD/build/windows/examples/sample-updater.exe" "$PWD/examples/sample-game"
+rc=$?
+set -e
+echo "== the sample updater ended with exit code $rc"
