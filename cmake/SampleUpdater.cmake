@@ -6,7 +6,7 @@ set(SAMPLE_GAME ${PROJECT_SOURCE_DIR}/examples/sample-game)
 set(SAMPLE_ARCHIVE ${CMAKE_BINARY_DIR}/examples/sample-update.fa2)
 set(SAMPLE_UPDATER ${CMAKE_BINARY_DIR}/examples/sample-updater.exe)
 
-if(IS_DIRECTORY ${SAMPLE_UPDATE} AND EXISTS ${PROJECT_SOURCE_DIR}/tools/fa2/cmd_embed.cpp)
+if(IS_DIRECTORY ${SAMPLE_UPDATE})
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/examples)
   fa2_pack(OUTPUT ${SAMPLE_ARCHIVE} INPUTS ${SAMPLE_UPDATE})
   make_updater(sample_updater OUTPUT ${SAMPLE_UPDATER} ARCHIVE ${SAMPLE_ARCHIVE})
