@@ -9,7 +9,8 @@
 #   WINE_RUN_ROOT    folder for the prefixes (default: <build>/wine, found from
 #                    the program's path, else $PWD/wine)
 #   WINE_RUN_SUITE   name of the private prefix (default: the program's name)
-#   WINE_RUN_KEEP=1  keep the suite's prefix as it was (default: fresh copy)
+#   WINE_RUN_KEEP=1  keep the suite's prefix as it was, and after the run
+#                    (default: a fresh copy, removed when the program ends)
 #   WINE_RUN_DRIVES  extra drives for the suite, e.g. "t:tmpfs:1m d:cdrom"
 #                    (see wine-drives.sh)
 set -euo pipefail
@@ -38,6 +39,9 @@ cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   declare -F wine_drives_cleanup >/dev/null && wine_drives_cleanup
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" >/dev/null 2>&1 || true
+  # A suite's prefix is a full copy of the template (about 700 MB): kept
+  # only when asked for, or a whole test run would fill the disk.
+  [[ "${WINE_RUN_KEEP:-0}" == 1 ]] || rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
 [[ -n "${WINE_RUN_DRIVES:-}" ]] && source "$here/wine-drives.sh"
