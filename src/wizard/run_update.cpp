@@ -1,0 +1,56 @@
+#include "wizard/run_update.h"
+
+#include "common/updater_state.h"
+#include "config/decimal.h"
+#include "config/settings_access.h"
+#include "platform/set_info_text.h"
+#include "platform/update_error.h"
+#include "wizard/run_update_steps.h"
+
+void EnableButton(HWND dialog, int id, BOOL enable) {
+  EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
+// Any value but 0 limits every update item to targets that exist as files.
+static int ReadOverwriteOnly() {
+  char value[kPathSize];
+  if (!ReadUpdateKey("UPDATE", "OverwriteOnly", value, sizeof value)) return 0;
+  return DecimalToInt32(value) != 0;
+}
+
+static void ShowCompleted(HWND dialog) {
+  SetInfoText(dialog, "アップデートは完了しました");
+  SetDlgItemTextA(dialog, kNextButton, "完了");
+  EnableButton(dialog, kNextButton, TRUE);
+  SetFocus(GetDlgItem(dialog, kNextButton));
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void RunUpdate(HWND dialog) {
+  if (!CheckRequiredSpace(dialog)) return;
+
+  // From here on the buttons stay disabled until the run is complete, so that
+  // the nested loops of message boxes and of the shell's copy cannot start a
+  // second run or close the dialog underneath this one.
+  SetInfoText(dialog, "アップデートを実行しています");
+  EnableButton(dialog, kBackButton, FALSE);
+  EnableButton(dialog, kNextButton, FALSE);
+  EnableButton(dialog, kCancelButton, FALSE);
+  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  const int overwriteOnly = ReadOverwriteOnly();
+
+  UpdateRunItems items;
+  items.UpdateCount = 0;
+  items.CopyCount = 0;
+  CollectUpdateItems(items);
+  CollectDiscCopyItems(items);
+  if (items.UpdateCount == 0 && items.CopyCount == 0) {
+    ShowUpdateError("No 'UpdateFileXX' and 'CopyFileXX'");
+    EndDialog(dialog, -1);
+    return;
+  }
+
+  if (!WriteUpdateItems(dialog, items, overwriteOnly)) return;
+  if (!CopyDiscItems(dialog, items)) return;
+  ShowCompleted(dialog);
+}

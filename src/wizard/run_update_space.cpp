@@ -1,0 +1,37 @@
+// The run's overall free-space check, before anything is written.
+#include <cstdint>
+
+#include "common/updater_state.h"
+#include "config/decimal.h"
+#include "config/settings_access.h"
+#include "platform/disk_space.h"
+#include "platform/set_info_text.h"
+#include "wizard/run_update_steps.h"
+
+int CheckRequiredSpace(HWND dialog) {
+  char value[kPathSize];
+  if (!ReadUpdateKey("UPDATE", "RequiredDiskSpace", value, sizeof value)) return 1;
+  const int32_t written = DecimalToInt32(value);
+  if (written == 0) return 1;
+  // The number is taken as unsigned 32-bit: "-1" asks for 4 GiB less one
+  // byte, and a volume with 4 GiB or more free always passes.
+  const uint64_t required = static_cast<uint32_t>(written);
+
+  char root[3] = {State.InstPath[0], State.InstPath[0] ? State.InstPath[1] : '\0', '\0'};
+  // A root that cannot be asked (no drive letter, a vanished drive) has no
+  // figure to compare and passes, as in the per-file check of the extraction:
+  // a write that then finds no room still fails cleanly, item by item.
+  uint64_t freeToCaller = 0;
+  uint64_t totalBytes = 0;
+  if (!QueryDiskSpace(root, &freeToCaller, &totalBytes, nullptr)) return 1;
+  if (freeToCaller >= required) return 1;
+
+  // The missing amount is shown in full as an unsigned number: a requirement
+  // above 2 GiB must not read as a negative count.
+  SetInfoText(dialog, "ディスク容量が足りません。\r%s ドライブに %I64u バイトの空き容量が必要です",
+              root, required - freeToCaller);
+  EnableButton(dialog, kBackButton, TRUE);
+  EnableButton(dialog, kNextButton, FALSE);
+  EnableButton(dialog, kCancelButton, TRUE);
+  return 0;
+}
