@@ -1,0 +1,135 @@
+// The run's free-space check on a real volume: the installation folder lies
+// on drive T:, a small tmpfs that the test bed maps for this suite.
+#include <string>
+
+#include "run_update_bed.h"
+
+namespace {
+
+uint64_t FreeBytes(const char* root) {
+  ULARGE_INTEGER available, total, totalFree;
+  if (!GetDiskFreeSpaceExA(root, &available, &total, &totalFree)) return 0;
+  return available.QuadPart;
+}
+
+std::string Shortfall(uint64_t missing) {
+  char text[256];
+  wsprintfA(text, "ディスク容量が足りません。\rT: ドライブに %I64u バイトの空き容量が必要です", missing);
+  return text;
+}
+
+// A bed whose installation folder is T:\game.
+class SmallDrive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(GetDriveTypeA("T:\\"), static_cast<UINT>(DRIVE_FIXED))
+        << "drive T: is missing: the suite needs WINE_RUN_DRIVES=t:tmpfs:...";
+    RemoveTree("T:\\game");
+    ASSERT_TRUE(CreateDirectoryA("T:\\game", nullptr));
+    lstrcpyA(State.InstPath, "T:\\game");
+    bed_.Payload({{"a.dat", "new A"}});
+  }
+  void TearDown() override { RemoveTree("T:\\game"); }
+
+  void ExpectSpaceShort(const RunOutcome& r, uint64_t missing) {
+    EXPECT_EQ(r.end, kStillOpen);
+    EXPECT_EQ(r.info, Shortfall(missing));
+    EXPECT_TRUE(r.backEnabled);
+    EXPECT_FALSE(r.nextEnabled);
+    EXPECT_TRUE(r.cancelEnabled);
+    EXPECT_EQ(r.nextText, "次へ");
+    EXPECT_EQ(r.cursor, SystemCursor(IDC_CROSS)) << "the cursor is left alone";
+    EXPECT_FALSE(FileExists("T:\\game\\a.dat")) << "nothing is written";
+  }
+
+  RunBed bed_;
+};
+
+TEST_F(SmallDrive, ShortfallThenBackAndNextRunsTheWholeUpdateAgain) {
+  const uint64_t empty = FreeBytes("T:\\");
+  ASSERT_GT(empty, 256u * 1024);
+  // Fill the drive, then ask for more than is left but less than it holds.
+  ASSERT_TRUE(WriteBytes("T:\\game\\filler.bin", std::string(128 * 1024, 'x')));
+  const uint64_t left = FreeBytes("T:\\");
+  const uint64_t required = left + 4096;
+  ASSERT_LE(required, empty);
+  bed_.UpdateSection({"RequiredDiskSpace=" + std::to_string(required), "UpdateFile00=a.dat"});
+
+  MessageBoxWatcher boxes;
+  ExpectSpaceShort(bed_.Run(), required - left);
+  EXPECT_EQ(boxes.Count(), 0u) << "the shortfall is shown in the dialog, not in a box";
+
+  // The player frees the space, goes back and presses Next again.
+  ASSERT_TRUE(DeleteFileA("T:\\game\\filler.bin"));
+  ExpectCompleted(bed_.Run());
+  EXPECT_EQ(ReadBytes("T:\\game\\a.dat"), "new A");
+}
+
+TEST_F(SmallDrive, FreeCountEqualToTheRequirementPasses) {
+  const uint64_t free = FreeBytes("T:\\");
+  bed_.UpdateSection({"RequiredDiskSpace=" + std::to_string(free), "UpdateFile00=a.dat"});
+  ExpectCompleted(bed_.Run());
+  EXPECT_EQ(ReadBytes("T:\\game\\a.dat"), "new A");
+}
+
+TEST_F(SmallDrive, OneByteMoreThanIsFreeIsShort) {
+  const uint64_t free = FreeBytes("T:\\");
+  bed_.UpdateSection({"RequiredDiskSpace=" + std::to_string(free + 1), "UpdateFile00=a.dat"});
+  ExpectSpaceShort(bed_.Run(), 1);
+}
+
+// The requirement is a 32-bit number taken as unsigned: a negative one asks
+// for more than 2 GiB, and the missing amount is shown in full, never as a
+// negative number.
+TEST_F(SmallDrive, RequirementsAboveTwoGiBShowTheTrueMissingAmount) {
+  const uint64_t free = FreeBytes("T:\\");
+  bed_.UpdateSection({"RequiredDiskSpace=-1294967296", "UpdateFile00=a.dat"});
+  ExpectSpaceShort(bed_.Run(), 3000000000ull - free);
+}
+
+// Numbers beyond the signed 32-bit range saturate as they are read.
+TEST_F(SmallDrive, HugeRequirementSaturatesAtTwoGiB) {
+  const uint64_t free = FreeBytes("T:\\");
+  bed_.UpdateSection({"RequiredDiskSpace=3000000000", "UpdateFile00=a.dat"});
+  ExpectSpaceShort(bed_.Run(), 2147483647ull - free);
+}
+
+TEST_F(SmallDrive, NegativeRequirementReadsAsNearlyFourGiB) {
+  const uint64_t free = FreeBytes("T:\\");
+  bed_.UpdateSection({"RequiredDiskSpace=-1", "UpdateFile00=a.dat"});
+  ExpectSpaceShort(bed_.Run(), 4294967295ull - free);
+}
+
+TEST_F(SmallDrive, MissingZeroOrNonNumericRequirementIsNoCheck) {
+  for (const char* line : {"", "RequiredDiskSpace=0", "RequiredDiskSpace=lots",
+                           "RequiredDiskSpace=  +0x500"}) {
+    // A fresh UPDATE.INI for each case, so that no cached copy is read.
+    ScratchDir ini;
+    lstrcpyA(State.UpdateIniPath, ini.file("UPDATE.INI").c_str());
+    bed_.UpdateSection({line, "UpdateFile00=a.dat"});
+    ExpectCompleted(bed_.Run());
+    EXPECT_EQ(ReadBytes("T:\\game\\a.dat"), "new A") << line;
+    DeleteFileA("T:\\game\\a.dat");
+  }
+}
+
+// Digits are read up to the first other character.
+TEST_F(SmallDrive, RequirementIsReadUpToTheFirstNonDigit) {
+  const uint64_t free = FreeBytes("T:\\");
+  bed_.UpdateSection({"RequiredDiskSpace= " + std::to_string(free + 10) + "bytes",
+                      "UpdateFile00=a.dat"});
+  ExpectSpaceShort(bed_.Run(), 10);
+}
+
+// A volume with 4 GiB or more free passes any requirement.
+TEST(RunUpdateSpace, LargeVolumePassesTheLargestRequirement) {
+  RunBed bed;
+  ULARGE_INTEGER available, total, totalFree;
+  ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &available, &total, &totalFree));
+  if (available.QuadPart < 4294967296ull) GTEST_SKIP() << "C: has less than 4 GiB free";
+  bed.Payload({{"a.dat", "new A"}});
+  bed.UpdateSection({"RequiredDiskSpace=-1", "UpdateFile00=a.dat"});
+  ExpectCompleted(bed.Run());
+}
+
+}  // namespace
