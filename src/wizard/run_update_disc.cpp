@@ -1,4 +1,5 @@
 // Copying the disc items from the game's CD-ROM with the shell's file copy.
+#include <windows.h>
 #include <shellapi.h>
 
 #include "common/updater_state.h"
