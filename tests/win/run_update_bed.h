@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,8 @@ struct RunOutcome {
   // The cursor when the run opened its first message box, before that box's
   // own message loop could let a mouse movement change it.
   HCURSOR cursorAtFirstBox = nullptr;
+  // Every text that the run put into the Info field, in order.
+  std::vector<std::string> infoTexts;
 };
 
 inline HCURSOR SystemCursor(LPCSTR id) { return LoadCursorA(nullptr, id); }
@@ -93,6 +96,15 @@ class RunBed {
   RunBed(const RunBed&) = delete;
   RunBed& operator=(const RunBed&) = delete;
 
+  // Every message box of the bed's runs, answered by script (IDOK where none
+  // is left).
+  MessageBoxWatcher boxes;
+
+  // Called whenever the run sets the Info text, with the new text: a point
+  // in the middle of a run at which a test can change the world, as a player
+  // changes discs while the run copies.
+  std::function<void(const std::string&)> onInfoText;
+
   const std::string& inst() const { return inst_.path(); }
   const std::string& data() const { return data_.path(); }
   std::string InInst(const std::string& name) const { return inst_.file(name); }
@@ -135,9 +147,11 @@ class RunBed {
     // Keep the pointer off the dialog, so that no WM_SETCURSOR replaces the
     // cursor that the run set.
     SetCursorPos(0, 0);
+    current_ = this;
     const INT_PTR end = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(100),
                                         nullptr, DialogProc, reinterpret_cast<LPARAM>(&outcome));
     EXPECT_NE(outcome.dialog, nullptr) << "the dialog did not open";
+    current_ = nullptr;
     outcome.end = end;
     return outcome;
   }
@@ -149,6 +163,8 @@ class RunBed {
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         reinterpret_cast<RunOutcome*>(lParam)->dialog = dialog;
         State.OwnerWindow = dialog;
+        infoProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            GetDlgItem(dialog, 1001), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InfoProc)));
         // The confirmation page: Next and Cancel enabled, Back disabled.
         EnableWindow(GetDlgItem(dialog, 4), FALSE);
         PostMessageA(dialog, WM_APP, 0, 0);
@@ -195,7 +211,19 @@ class RunBed {
     return CallNextHookEx(nullptr, code, wParam, lParam);
   }
 
+  // The Info field, subclassed to see each text the run sets.
+  static LRESULT CALLBACK InfoProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTEXT && watched_) {
+      const std::string text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+      watched_->infoTexts.push_back(text);
+      if (current_ && current_->onInfoText) current_->onInfoText(text);
+    }
+    return CallWindowProcA(infoProc_, window, message, wParam, lParam);
+  }
+
   static inline RunOutcome* watched_ = nullptr;
+  static inline RunBed* current_ = nullptr;
+  static inline WNDPROC infoProc_ = nullptr;
   ScratchDir inst_;
   ScratchDir data_;
   ScratchDir ini_;
@@ -205,6 +233,8 @@ class RunBed {
 // The states of the run's end, as the player sees them.
 inline void ExpectCompleted(const RunOutcome& r) {
   EXPECT_EQ(r.end, kStillOpen);
+  ASSERT_FALSE(r.infoTexts.empty());
+  EXPECT_EQ(r.infoTexts.front(), "アップデートを実行しています");
   EXPECT_EQ(r.info, "アップデートは完了しました");
   EXPECT_EQ(r.nextText, "完了");
   EXPECT_TRUE(r.nextEnabled);

@@ -14,12 +14,38 @@ std::string CopyFailed(const std::string& path) {
   return "SETUP.INI : \"" + path + "\" のコピーに失敗しました";
 }
 
-// Writes a file on a drive, making its folders.
+// The folder behind a drive letter, as the host sees it: wine writes nothing
+// to a CD-ROM drive, so the test puts the discs' files there behind its back.
+std::string HostFolder(char letter) {
+  const char name[] = {'W', 'I', 'N', 'E', '_', 'D', 'R', 'I', 'V', 'E', '_', letter, '\0'};
+  const char* folder = getenv(name);
+  return folder ? HostPath(folder) : std::string();
+}
+
+// "D:\a\b.dat" -> the same file through the host's folder.
+std::string OnHost(const std::string& path) { return HostFolder(path[0]) + path.substr(2); }
+
+// Writes a file onto a disc, making its folders.
 void Put(const std::string& path, const std::string& bytes) {
-  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  const std::string host = OnHost(path);
+  const size_t rootLength = HostFolder(path[0]).size();
+  for (size_t at = host.find('\\', rootLength + 1); at != std::string::npos;
+       at = host.find('\\', at + 1)) {
+    CreateDirectoryA(host.substr(0, at).c_str(), nullptr);
   }
-  ASSERT_TRUE(WriteBytes(path, bytes)) << path;
+  ASSERT_TRUE(WriteBytes(host, bytes)) << path;
+}
+
+void MarkReadOnly(const std::string& path) {
+  ASSERT_TRUE(SetFileAttributesA(OnHost(path).c_str(), FILE_ATTRIBUTE_READONLY));
+}
+
+// Takes the disc out of a drive: the drive's folder is emptied.
+void Eject(char letter) {
+  const std::string folder = HostFolder(letter);
+  if (folder.empty()) return;
+  RemoveTree(folder);
+  CreateDirectoryA(folder.c_str(), nullptr);
 }
 
 class Discs : public ::testing::Test {
@@ -29,26 +55,39 @@ class Discs : public ::testing::Test {
       ASSERT_EQ(GetDriveTypeA(root), static_cast<UINT>(DRIVE_CDROM))
           << root << " is no CD-ROM drive: the suite needs WINE_RUN_DRIVES=d:cdrom e:cdrom";
     }
-    Eject();
+    ASSERT_FALSE(HostFolder('D').empty());
+    ASSERT_FALSE(HostFolder('E').empty());
+    EjectAll();
+    // A prompt that no test expects is answered with Cancel, so that a fault
+    // ends the run instead of asking for the disc for ever.
+    bed_.boxes.Script({IDCANCEL});
     lstrcpyA(State.DiskCheckFile[1], "disc1.chk");
     lstrcpyA(State.DiskCheckFile[2], "DISC2\\check.id");
     bed_.Payload({{"a.dat", "A"}});
   }
-  void TearDown() override { Eject(); }
-  // Empties both drives.
-  static void Eject() {
-    RemoveTree("D:");
-    RemoveTree("E:");
+  void TearDown() override { EjectAll(); }
+  static void EjectAll() {
+    Eject('D');
+    Eject('E');
   }
 
-  // The failure box of a copy, owned by the dialog.
-  void ExpectCopyFailure(const RunOutcome& r, const MessageBoxWatcher& boxes,
-                         const std::string& path, const std::string& info) {
+  // The boxes shown since the last call.
+  std::vector<SeenBox> NewBoxes() {
+    auto all = bed_.boxes.Boxes();
+    std::vector<SeenBox> fresh(all.begin() + seen_, all.end());
+    seen_ = all.size();
+    return fresh;
+  }
+
+  // The failure box of a copy, owned by the dialog, as the only new box.
+  void ExpectCopyFailure(const RunOutcome& r, const std::string& path, const std::string& info) {
     ExpectFailed(r, info);
-    auto seen = boxes.Boxes();
+    auto seen = NewBoxes();
     ASSERT_EQ(seen.size(), 1u);
     ExpectErrorBox(seen[0], r, CopyFailed(path));
   }
+
+  size_t seen_ = 0;
 
   RunBed bed_;
 };
@@ -56,12 +95,11 @@ class Discs : public ::testing::Test {
 TEST_F(Discs, FileIsCopiedFromTheDiscWithoutItsReadOnlyMark) {
   Put("E:\\disc1.chk", "");
   Put("E:\\movie\\op.dat", "opening");
-  ASSERT_TRUE(SetFileAttributesA("E:\\movie\\op.dat", FILE_ATTRIBUTE_READONLY));
+  MarkReadOnly("E:\\movie\\op.dat");
   ASSERT_TRUE(CreateDirectoryA(bed_.InInst("movie").c_str(), nullptr));
   bed_.UpdateSection({"CopyFile00=1:movie\\op.dat"});
-  MessageBoxWatcher boxes;
   ExpectCompleted(bed_.Run());
-  EXPECT_EQ(boxes.Count(), 0u);
+  EXPECT_EQ(bed_.boxes.Count(), 0u);
   EXPECT_EQ(ReadBytes(bed_.InInst("movie\\op.dat")), "opening");
   EXPECT_EQ(GetFileAttributesA(bed_.InInst("movie\\op.dat").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 }
@@ -120,25 +158,35 @@ TEST_F(Discs, ItemWithoutDiscNumberUsesTheDriveOfTheLastSearch) {
   EXPECT_EQ(ReadBytes(bed_.InInst("c.dat")), "from E");
 }
 
-// Every item with a disc number searches again from A:. Here the first item
-// itself puts disc 1 into drive D: (the installation folder is D:'s root), so
-// the second item finds it there although E: held it a moment before.
+// Every item with a disc number searches again from A:, even for the disc
+// of the item before. Here disc 1 leaves E: and turns up in D: once the first
+// item's search is over; the second item finds it in D:.
 TEST_F(Discs, EveryNumberedItemSearchesAgain) {
-  lstrcpyA(State.InstPath, "D:\\");
   Put("E:\\disc1.chk", "");
-  Put("E:\\x\\b\\who.txt", "E");
-  Put("D:\\x\\b\\who.txt", "D");
-  bed_.UpdateSection({"CopyFile00=1:disc1.chk", "CopyFile01=1:x\\b"});
-  ExpectCompleted(bed_.Run());
-  ASSERT_TRUE(FileExists("D:\\disc1.chk"));
-  EXPECT_EQ(ReadBytes("D:\\b\\who.txt"), "D");
+  Put("E:\\a.dat", "A from E");
+  Put("E:\\b.dat", "B from E");
+  bed_.onInfoText = [](const std::string& text) {
+    if (text != "a.dat をコピーしています") return;
+    DeleteFileA(OnHost("E:\\disc1.chk").c_str());
+    Put("D:\\disc1.chk", "");
+    Put("D:\\b.dat", "B from D");
+  };
+  bed_.UpdateSection({"CopyFile00=1:a.dat", "CopyFile01=1:b.dat"});
+  RunOutcome r = bed_.Run();
+  ExpectCompleted(r);
+  EXPECT_EQ(ReadBytes(bed_.InInst("a.dat")), "A from E");
+  EXPECT_EQ(ReadBytes(bed_.InInst("b.dat")), "B from D");
+  EXPECT_EQ(r.infoTexts, (std::vector<std::string>{"アップデートを実行しています",
+                                                   "a.dat をコピーしています",
+                                                   "b.dat をコピーしています",
+                                                   "アップデートは完了しました"}));
 }
 
 TEST_F(Discs, FolderArrivesUnderItsLastName) {
   Put("E:\\disc1.chk", "");
   Put("E:\\data\\movie\\op.dat", "opening");
   Put("E:\\data\\movie\\ed\\ed.dat", "ending");
-  ASSERT_TRUE(SetFileAttributesA("E:\\data\\movie\\op.dat", FILE_ATTRIBUTE_READONLY));
+  MarkReadOnly("E:\\data\\movie\\op.dat");
   bed_.UpdateSection({"CopyFile00=1:data\\movie"});
   ExpectCompleted(bed_.Run());
   EXPECT_EQ(ReadBytes(bed_.InInst("movie\\op.dat")), "opening");
@@ -153,9 +201,8 @@ TEST_F(Discs, MissingSourceFailsAsAFolderCopy) {
   Put("E:\\disc1.chk", "");
   Put("E:\\a.dat", "A");
   bed_.UpdateSection({"CopyFile00=1:a.dat", "CopyFile01=1:nosuch.dat", "CopyFile02=1:a2.dat"});
-  MessageBoxWatcher boxes;
   RunOutcome r = bed_.Run();
-  ExpectCopyFailure(r, boxes, "nosuch.dat", "nosuch.dat をコピーしています");
+  ExpectCopyFailure(r, "nosuch.dat", "nosuch.dat をコピーしています");
   EXPECT_EQ(ReadBytes(bed_.InInst("a.dat")), "A") << "earlier items stay copied";
   EXPECT_FALSE(FileExists(bed_.InInst("nosuch.dat")));
 }
@@ -163,11 +210,10 @@ TEST_F(Discs, MissingSourceFailsAsAFolderCopy) {
 TEST_F(Discs, AbsentDiscIsAskedForUntilCancel) {
   Put("E:\\x.dat", "no check file");
   bed_.UpdateSection({"UpdateFile00=a.dat", "CopyFile00=1:x.dat"});
-  MessageBoxWatcher boxes;
-  boxes.Script({IDOK, IDCANCEL});
+  bed_.boxes.Script({IDOK, IDCANCEL});
   RunOutcome r = bed_.Run();
   ExpectFailed(r);
-  auto seen = boxes.Boxes();
+  auto seen = bed_.boxes.Boxes();
   ASSERT_EQ(seen.size(), 2u);
   for (const SeenBox& box : seen) {
     EXPECT_EQ(box.text, kPrompt1);
@@ -185,26 +231,25 @@ TEST_F(Discs, AbsentDiscIsAskedForUntilCancel) {
 TEST_F(Discs, OkSearchesAgainAfterTheDiscIsInserted) {
   Put("E:\\x.dat", "x");
   bed_.UpdateSection({"CopyFile00=1:x.dat"});
-  MessageBoxWatcher boxes;
-  boxes.Hold(true);
+  bed_.boxes.Script({IDOK});
+  bed_.boxes.Hold(true);
   // The player puts the disc in while the prompt is open, then presses OK.
-  std::thread player([&boxes] {
-    if (boxes.WaitForCount(1)) Put("E:\\disc1.chk", "");
-    boxes.Hold(false);
+  std::thread player([this] {
+    if (bed_.boxes.WaitForCount(1)) Put("E:\\disc1.chk", "");
+    bed_.boxes.Hold(false);
   });
   RunOutcome r = bed_.Run();
   player.join();
   ExpectCompleted(r);
-  ASSERT_EQ(boxes.Count(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, kPrompt1);
+  ASSERT_EQ(bed_.boxes.Count(), 1u);
+  EXPECT_EQ(bed_.boxes.Boxes()[0].text, kPrompt1);
   EXPECT_EQ(ReadBytes(bed_.InInst("x.dat")), "x");
 }
 
 TEST_F(Discs, CopyInfoTextNamesThePath) {
   Put("E:\\disc1.chk", "");
   bed_.UpdateSection({"CopyFile00=1:ムービー"});
-  MessageBoxWatcher boxes;
-  ExpectCopyFailure(bed_.Run(), boxes, "ムービー", "ムービー をコピーしています");
+  ExpectCopyFailure(bed_.Run(), "ムービー", "ムービー をコピーしています");
 }
 
 // Mends: items that name no usable drive or do not fit their paths fail as
@@ -217,11 +262,10 @@ TEST_F(Discs, DiscNumberOutsideOneToNineFailsTheCopy) {
     ScratchDir ini;
     lstrcpyA(State.UpdateIniPath, ini.file("UPDATE.INI").c_str());
     bed_.UpdateSection({std::string("CopyFile00=") + value});
-    MessageBoxWatcher boxes;
-    boxes.Script({IDCANCEL});  // a prompt would be a fault
+    bed_.boxes.Script({IDCANCEL});  // a prompt would be a fault
     RunOutcome r = bed_.Run();
     SCOPED_TRACE(value);
-    ExpectCopyFailure(r, boxes, "x.dat", "アップデートを実行しています");
+    ExpectCopyFailure(r, "x.dat", "アップデートを実行しています");
     EXPECT_FALSE(FileExists(bed_.InInst("x.dat")));
   }
 }
@@ -233,10 +277,9 @@ TEST_F(Discs, ItemWithoutDiscNumberBeforeAnySearchFailsTheCopy) {
     ScratchDir ini;
     lstrcpyA(State.UpdateIniPath, ini.file("UPDATE.INI").c_str());
     bed_.UpdateSection({std::string("CopyFile00=") + value, "CopyFile01=1:x.dat"});
-    MessageBoxWatcher boxes;
     RunOutcome r = bed_.Run();
     SCOPED_TRACE(value);
-    ExpectCopyFailure(r, boxes, "x.dat", "アップデートを実行しています");
+    ExpectCopyFailure(r, "x.dat", "アップデートを実行しています");
     EXPECT_FALSE(FileExists(bed_.InInst("x.dat")));
   }
 }
@@ -246,8 +289,7 @@ TEST_F(Discs, SourceThatDoesNotFitFailsTheCopy) {
   // "D:\" and a path of 257 bytes need 262 bytes with both NULs.
   const std::string path(257, 'p');
   bed_.UpdateSection({"CopyFile00=1:" + path});
-  MessageBoxWatcher boxes;
-  ExpectCopyFailure(bed_.Run(), boxes, path, "アップデートを実行しています");
+  ExpectCopyFailure(bed_.Run(), path, "アップデートを実行しています");
 }
 
 TEST_F(Discs, DestinationThatDoesNotFitFailsTheCopy) {
@@ -258,8 +300,7 @@ TEST_F(Discs, DestinationThatDoesNotFitFailsTheCopy) {
   const std::string longInst = "C:\\" + std::string(220, 'i');
   lstrcpyA(State.InstPath, longInst.c_str());
   bed_.UpdateSection({"CopyFile00=1:" + name});
-  MessageBoxWatcher boxes;
-  ExpectCopyFailure(bed_.Run(), boxes, name, "アップデートを実行しています");
+  ExpectCopyFailure(bed_.Run(), name, "アップデートを実行しています");
 }
 
 TEST_F(Discs, FolderDestinationWithoutRoomForTheSecondNulFailsTheCopy) {
@@ -268,8 +309,7 @@ TEST_F(Discs, FolderDestinationWithoutRoomForTheSecondNulFailsTheCopy) {
   const std::string longInst = "C:\\" + std::string(256, 'i');  // 259 bytes
   lstrcpyA(State.InstPath, longInst.c_str());
   bed_.UpdateSection({"CopyFile00=1:movie"});
-  MessageBoxWatcher boxes;
-  ExpectCopyFailure(bed_.Run(), boxes, "movie", "アップデートを実行しています");
+  ExpectCopyFailure(bed_.Run(), "movie", "アップデートを実行しています");
 }
 
 }  // namespace

@@ -14,13 +14,12 @@ std::string Key(const char* stem, int index) {
 }
 
 void ExpectNothingApplies(RunBed& bed) {
-  MessageBoxWatcher boxes;
   // Were a disc item taken by mistake, its prompt would come back after every
   // OK: Cancel ends it, and the count of boxes below tells.
-  boxes.Script({IDCANCEL});
+  bed.boxes.Script({IDCANCEL});
   RunOutcome r = bed.Run();
   ExpectFailed(r);
-  auto seen = boxes.Boxes();
+  auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
   ExpectErrorBox(seen[0], r, "No 'UpdateFileXX' and 'CopyFileXX'");
 }
@@ -106,11 +105,10 @@ TEST(RunUpdateLists, WithoutACdRomDriveThePromptReturnsAfterEveryOk) {
   RunBed bed;
   bed.Payload({{"a.dat", "A"}});
   bed.UpdateSection({"UpdateFile00=a.dat", "CopyFile00=3:movie\\op.dat"});
-  MessageBoxWatcher boxes;
-  boxes.Script({IDOK, IDOK, IDCANCEL});
+  bed.boxes.Script({IDOK, IDOK, IDCANCEL});
   RunOutcome r = bed.Run();
   ExpectFailed(r);
-  auto seen = boxes.Boxes();
+  auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 3u);
   for (const SeenBox& box : seen) {
     EXPECT_EQ(box.text, "ＣＤ－ＲＯＭドライブに「テストゲーム」ディスク 3 を入れて下さい");

@@ -55,9 +55,8 @@ TEST_F(SmallDrive, ShortfallThenBackAndNextRunsTheWholeUpdateAgain) {
   ASSERT_LE(required, empty);
   bed_.UpdateSection({"RequiredDiskSpace=" + std::to_string(required), "UpdateFile00=a.dat"});
 
-  MessageBoxWatcher boxes;
   ExpectSpaceShort(bed_.Run(), required - left);
-  EXPECT_EQ(boxes.Count(), 0u) << "the shortfall is shown in the dialog, not in a box";
+  EXPECT_EQ(bed_.boxes.Count(), 0u) << "the shortfall is shown in the dialog, not in a box";
 
   // The player frees the space, goes back and presses Next again.
   ASSERT_TRUE(DeleteFileA("T:\\game\\filler.bin"));

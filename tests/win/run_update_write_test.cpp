@@ -16,10 +16,9 @@ TEST(RunUpdateWrite, UpdateItemInItsInstallModeGoesBelowInstPath) {
   bed.UpdateSection({"UpdateFile00=1,u,sub\\file.dat", "UpdateFile01=plain.dat",
                      "UpdateFile02=U,keep.dat"});
   State.InstMode = 1;
-  MessageBoxWatcher boxes;
   RunOutcome r = bed.Run();
   ExpectCompleted(r);
-  EXPECT_EQ(boxes.Count(), 0u);
+  EXPECT_EQ(bed.boxes.Count(), 0u);
   EXPECT_EQ(ReadBytes(bed.InInst("sub\\file.dat")), "new content");
   EXPECT_EQ(LastWriteTime(bed.InInst("sub\\file.dat")), kEntryTime);
   EXPECT_FALSE(FileExists(bed.InInst("file.dat"))) << "the folder part places the file";
@@ -33,10 +32,9 @@ TEST(RunUpdateWrite, ItemOfAnotherInstallModeIsDropped) {
   ASSERT_TRUE(CreateDirectoryA(bed.InInst("sub").c_str(), nullptr));
   bed.UpdateSection({"UpdateFile00=1,u,sub\\file.dat"});
   State.InstMode = 2;
-  MessageBoxWatcher boxes;
   RunOutcome r = bed.Run();
   ExpectFailed(r);
-  auto seen = boxes.Boxes();
+  auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
   ExpectErrorBox(seen[0], r, "No 'UpdateFileXX' and 'CopyFileXX'");
   EXPECT_FALSE(FileExists(bed.InInst("sub\\file.dat")));
@@ -101,10 +99,9 @@ TEST(RunUpdateWrite, DataFolderIsCreatedOneLevelDeepOnly) {
     bed.Payload({{"a.dat", "A"}});
     lstrcpyA(State.DataFolder, "ONE\\TWO");
     bed.UpdateSection({"UpdateFile00=a.dat"});
-    MessageBoxWatcher boxes;
     RunOutcome r = bed.Run();
     ExpectFailed(r);
-    auto seen = boxes.Boxes();
+    auto seen = bed.boxes.Boxes();
     ASSERT_EQ(seen.size(), 1u);
     ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
     EXPECT_FALSE(FileExists(bed.InInst("ONE")));
@@ -119,10 +116,9 @@ TEST(RunUpdateWrite, OverwriteOnlyPassesOverMissingTargetsAndCompletes) {
   ASSERT_TRUE(WriteBytes(bed.InData("d.dat"), "D1"));
   bed.UpdateSection({"OverwriteOnly=1", "UpdateFile00=a.dat", "UpdateFile01=u,b.dat",
                      "UpdateFile02=c.dat", "UpdateFile03=d,d.dat", "UpdateFile04=d,e.dat"});
-  MessageBoxWatcher boxes;
   RunOutcome r = bed.Run();
   ExpectCompleted(r);
-  EXPECT_EQ(boxes.Count(), 0u);
+  EXPECT_EQ(bed.boxes.Count(), 0u);
   EXPECT_EQ(ReadBytes(bed.InInst("a.dat")), "A2");
   EXPECT_FALSE(FileExists(bed.InInst("b.dat")));
   EXPECT_EQ(GetFileAttributesA(bed.InInst("c.dat").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
@@ -147,10 +143,9 @@ TEST(RunUpdateWrite, MissingSubFolderFailsAndKeepsEarlierItems) {
   RunBed bed;
   bed.Payload({{"a.dat", "A"}, {"b.dat", "B"}, {"c.dat", "C"}});
   bed.UpdateSection({"UpdateFile00=a.dat", "UpdateFile01=nosuch\\b.dat", "UpdateFile02=c.dat"});
-  MessageBoxWatcher boxes;
   RunOutcome r = bed.Run();
   ExpectFailed(r);
-  auto seen = boxes.Boxes();
+  auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
   ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
   EXPECT_EQ(ReadBytes(bed.InInst("a.dat")), "A");
@@ -163,10 +158,9 @@ TEST(RunUpdateWrite, EntryMissingFromTheArchiveIsReportedTwice) {
   bed.Payload({{"file.dat", "F"}});
   // "x" is no kind letter, so it is the item's name.
   bed.UpdateSection({"UpdateFile00=x,file.dat"});
-  MessageBoxWatcher boxes;
   RunOutcome r = bed.Run();
   ExpectFailed(r);
-  auto seen = boxes.Boxes();
+  auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 2u);
   ExpectErrorBox(seen[0], r, "Can't Find File in Resource !!");
   ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
@@ -179,10 +173,9 @@ TEST(RunUpdateWrite, TargetThatIsAFolderFailsTheRun) {
   bed.Payload({{"dir.dat", "D"}});
   ASSERT_TRUE(CreateDirectoryA(bed.InInst("dir.dat").c_str(), nullptr));
   bed.UpdateSection({"UpdateFile00=dir.dat"});
-  MessageBoxWatcher boxes;
   RunOutcome r = bed.Run();
   ExpectFailed(r);
-  auto seen = boxes.Boxes();
+  auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
   ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
 }
