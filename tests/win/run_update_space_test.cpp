@@ -131,4 +131,20 @@ TEST(RunUpdateSpace, LargeVolumePassesTheLargestRequirement) {
   ExpectCompleted(bed.Run());
 }
 
+// A drive that cannot be asked for its free space has no figure to compare:
+// the check lets the run go on, and the write that then fails is reported as
+// such instead of as a shortfall.
+TEST(RunUpdateSpace, DriveThatCannotBeAskedIsNoCheck) {
+  RunBed bed;
+  ASSERT_EQ(GetDriveTypeA("Q:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+  lstrcpyA(State.InstPath, "Q:\\game");
+  bed.Payload({{"a.dat", "new A"}});
+  bed.UpdateSection({"RequiredDiskSpace=1000", "UpdateFile00=a.dat"});
+  RunOutcome r = bed.Run();
+  ExpectFailed(r);
+  auto seen = bed.boxes.Boxes();
+  ASSERT_EQ(seen.size(), 1u);
+  ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
+}
+
 }  // namespace
