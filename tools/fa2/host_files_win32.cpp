@@ -110,26 +110,6 @@ int ReadHostFile(const std::string& path, uint64_t maxSize, std::vector<uint8_t>
   return 1;
 }
 
-FILE* OpenHostFile(const std::string& path, const char* mode, std::string* error) {
-  FILE* file = std::fopen(path.c_str(), mode);
-  if (file == nullptr) FailWithErrno(error);
-  return file;
-}
-
-int WriteHostBytes(FILE* file, const void* data, size_t size, std::string* error) {
-  if (size != 0 && std::fwrite(data, 1, size, file) != size) return FailWithErrno(error);
-  return 1;
-}
-
-int CloseHostFile(FILE* file, std::string* error) {
-  const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
-  const int saved = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!flushed) errno = saved;
-  if (!flushed || !closed) return FailWithErrno(error);
-  return 1;
-}
-
 int SetHostFileTime(const std::string& path, uint64_t fileTime, std::string* error) {
   HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
