@@ -1,0 +1,120 @@
+#include "wizard/update_dialog.h"
+
+#include "common/updater_state.h"
+#include "platform/set_info_text.h"
+#include "resources/dialog_ids.h"
+#include "wizard/run_update.h"
+
+namespace {
+
+void Enable(HWND dialog, int id, BOOL enable) { EnableWindow(GetDlgItem(dialog, id), enable); }
+
+void ShowAgreementControls(HWND dialog, int show) {
+  ShowWindow(GetDlgItem(dialog, IDC_AGREEMENT_TEXT), show);
+  ShowWindow(GetDlgItem(dialog, IDC_AGREE), show);
+  ShowWindow(GetDlgItem(dialog, IDC_DISAGREE), show);
+}
+
+// "次へ" and "戻る": one action at a time, whatever reaches the dialog while
+// it runs.
+void RunStepAction(HWND dialog, int id) {
+  if (State.WizardBusy) return;
+  State.WizardBusy = 1;
+  SetInfoText(dialog, "");
+  if (id == IDC_BACK) State.WizardStep -= 2;
+  switch (State.WizardStep) {
+    case 0: ShowConfirmPage(dialog); break;
+    case 1: RunUpdate(dialog); break;
+    case 2: EndDialog(dialog, 0); break;
+    default: break;
+  }
+  State.WizardStep += 1;
+  State.WizardBusy -= 1;
+}
+
+}  // namespace
+
+void SetInfoTextLiteral(HWND dialog, const char* text) {
+  char shown[kLongTextSize];
+  size_t n = 0;
+  for (const char* p = text; *p && n < sizeof shown - 1; ++p) {
+    if (p[0] == '%' && p[1] == '%') ++p;
+    shown[n++] = *p;
+  }
+  shown[n] = '\0';
+  SetDlgItemTextA(dialog, IDC_INFO, shown);
+}
+
+void ShowWelcomePage(HWND dialog) {
+  State.OwnerWindow = dialog;
+  State.WizardBusy = 0;
+  State.WizardStep = 0;
+  SetWindowTextA(dialog, State.Caption);
+
+  if (State.WelcomeBuffer) {
+    SetInfoTextLiteral(dialog, State.WelcomeBuffer);
+  } else {
+    char text[kLongTextSize];
+    wsprintfA(text, "「%s」のアップデートを開始します", State.GameTitle);
+    SetInfoTextLiteral(dialog, text);
+  }
+  Enable(dialog, IDC_BACK, FALSE);
+  Enable(dialog, IDC_STOP, TRUE);
+
+  if (State.AgreementBuffer) {
+    Enable(dialog, IDC_NEXT, FALSE);
+    SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, State.AgreementBuffer);
+    Enable(dialog, IDC_AGREEMENT_TEXT, TRUE);
+    Enable(dialog, IDC_AGREE, TRUE);
+    Enable(dialog, IDC_DISAGREE, TRUE);
+    CheckRadioButton(dialog, IDC_AGREE, IDC_DISAGREE, IDC_DISAGREE);
+    ShowAgreementControls(dialog, SW_SHOW);
+  } else {
+    Enable(dialog, IDC_NEXT, TRUE);
+    ShowAgreementControls(dialog, SW_HIDE);
+  }
+}
+
+void ShowConfirmPage(HWND dialog) {
+  SetInfoText(dialog, "アップデートを実行します");
+  Enable(dialog, IDC_BACK, FALSE);
+  Enable(dialog, IDC_NEXT, TRUE);
+  Enable(dialog, IDC_STOP, TRUE);
+  ShowAgreementControls(dialog, SW_HIDE);
+}
+
+INT_PTR CALLBACK UpdateDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_SETCURSOR:
+      if (!State.WizardBusy) return FALSE;
+      SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+      return TRUE;
+    case WM_INITDIALOG:
+      ShowWelcomePage(dialog);
+      return FALSE;
+    case WM_COMMAND:
+      if (HIWORD(wParam) != 0) return FALSE;
+      switch (LOWORD(wParam)) {
+        case IDC_NEXT:
+        case IDC_BACK:
+          RunStepAction(dialog, LOWORD(wParam));
+          break;
+        case IDC_STOP:
+          if (!State.WizardBusy) EndDialog(dialog, -1);
+          break;
+        case IDC_AGREE:
+          Enable(dialog, IDC_NEXT, TRUE);
+          CheckRadioButton(dialog, IDC_AGREE, IDC_DISAGREE, IDC_AGREE);
+          break;
+        case IDC_DISAGREE:
+          Enable(dialog, IDC_NEXT, FALSE);
+          CheckRadioButton(dialog, IDC_AGREE, IDC_DISAGREE, IDC_DISAGREE);
+          break;
+        default:
+          break;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
