@@ -9,6 +9,16 @@ namespace {
 
 void Enable(HWND dialog, int id, BOOL enable) { EnableWindow(GetDlgItem(dialog, id), enable); }
 
+// Whether the player can have pressed the button. The dialog manager sends
+// the commands of "次へ" and "中止" for Enter, Escape and the close box
+// whatever state the buttons are in (some systems check, some do not), and a
+// stray command must not pass the agreement or report a completed update as
+// stopped: a command for a disabled button is ignored.
+bool Pressable(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  return button && IsWindowEnabled(button);
+}
+
 void ShowAgreementControls(HWND dialog, int show) {
   ShowWindow(GetDlgItem(dialog, IDC_AGREEMENT_TEXT), show);
   ShowWindow(GetDlgItem(dialog, IDC_AGREE), show);
@@ -18,7 +28,7 @@ void ShowAgreementControls(HWND dialog, int show) {
 // "次へ" and "戻る": one action at a time, whatever reaches the dialog while
 // it runs.
 void RunStepAction(HWND dialog, int id) {
-  if (State.WizardBusy) return;
+  if (State.WizardBusy || !Pressable(dialog, id)) return;
   State.WizardBusy = 1;
   SetInfoText(dialog, "");
   if (id == IDC_BACK) State.WizardStep -= 2;
@@ -37,9 +47,14 @@ void RunStepAction(HWND dialog, int id) {
 void SetInfoTextLiteral(HWND dialog, const char* text) {
   char shown[kLongTextSize];
   size_t n = 0;
-  for (const char* p = text; *p && n < sizeof shown - 1; ++p) {
+  for (const char* p = text; *p;) {
+    // A double-byte character is taken whole or not at all, so that a cut
+    // text never ends in half a character. A percent sign is never the
+    // second byte of one.
+    size_t length = IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] ? 2 : 1;
+    if (n + length > sizeof shown - 1) break;
     if (p[0] == '%' && p[1] == '%') ++p;
-    shown[n++] = *p;
+    for (size_t i = 0; i < length; ++i) shown[n++] = *p++;
   }
   shown[n] = '\0';
   SetDlgItemTextA(dialog, IDC_INFO, shown);
@@ -88,6 +103,11 @@ INT_PTR CALLBACK UpdateDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     case WM_SETCURSOR:
       if (!State.WizardBusy) return FALSE;
       SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+      // The dialog manager answers the message with the value stored here,
+      // not with the procedure's result. A child control under the mouse
+      // asks its dialog first and sets its own arrow unless told that the
+      // cursor has been set.
+      SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
       return TRUE;
     case WM_INITDIALOG:
       ShowWelcomePage(dialog);
@@ -100,7 +120,7 @@ INT_PTR CALLBACK UpdateDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
           RunStepAction(dialog, LOWORD(wParam));
           break;
         case IDC_STOP:
-          if (!State.WizardBusy) EndDialog(dialog, -1);
+          if (!State.WizardBusy && Pressable(dialog, IDC_STOP)) EndDialog(dialog, -1);
           break;
         case IDC_AGREE:
           Enable(dialog, IDC_NEXT, TRUE);
