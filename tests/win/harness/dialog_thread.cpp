@@ -18,6 +18,28 @@ BOOL CALLBACK FindThreadDialog(HWND window, LPARAM param) {
   return FALSE;
 }
 
+constexpr UINT kMarker = WM_APP + 1;
+
+LRESULT CALLBACK MarkerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kMarker) {
+    reinterpret_cast<std::atomic<long>*>(lParam)->fetch_add(1);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND CreateMarkerWindow() {
+  static ATOM atom = [] {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = MarkerProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "DialogThreadMarker";
+    return RegisterClassA(&windowClass);
+  }();
+  return CreateWindowExA(0, MAKEINTATOM(atom), "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
 }  // namespace
 
 bool IsMessageBoxWindow(HWND window) { return GetDlgItem(window, 0xFFFF) != nullptr; }
@@ -60,9 +82,11 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 DialogThread::DialogThread(std::function<INT_PTR()> body)
     : thread_([this, body = std::move(body)] {
+        marker_ = CreateMarkerWindow();
         threadId_ = GetCurrentThreadId();
         result_ = body();
         ended_ = true;
+        DestroyWindow(marker_);
       }) {
   WaitFor([this] { return threadId_ != 0; });
 }
@@ -101,6 +125,16 @@ HWND DialogThread::WaitForDialog(DWORD timeoutMs) {
 
 bool DialogThread::WaitForEnd(DWORD timeoutMs) {
   return WaitFor([this] { return ended_.load(); }, timeoutMs);
+}
+
+bool DialogThread::Settle(DWORD timeoutMs) {
+  for (int round = 0; round < 2; ++round) {
+    long seen = markersSeen_;
+    if (ended_) return true;
+    PostMessageA(marker_, kMarker, 0, reinterpret_cast<LPARAM>(&markersSeen_));
+    if (!WaitFor([&] { return markersSeen_ > seen || ended_; }, timeoutMs)) return false;
+  }
+  return true;
 }
 
 HWND DialogThread::Focus() const {

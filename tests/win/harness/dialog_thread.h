@@ -36,6 +36,12 @@ class DialogThread {
   bool ended() const { return ended_; }
   INT_PTR result() const { return result_; }
 
+  // Returns once the dialog's thread has handled every message posted to it
+  // before the call, and every message that those posted in turn (such as
+  // the "中止" command the dialog manager posts for the close box). For
+  // checks that something did not happen. False when the thread is stuck.
+  bool Settle(DWORD timeoutMs = 10000);
+
   // The window that has the keyboard focus on the dialog's thread.
   HWND Focus() const;
   DWORD threadId() const { return threadId_; }
@@ -45,6 +51,10 @@ class DialogThread {
   std::atomic<bool> ended_{false};
   std::atomic<INT_PTR> result_{0};
   std::string firstTitle_;
+  // A message-only window of the dialog's thread that counts the markers
+  // posted to it; posted messages of one thread are handled in order.
+  std::atomic<HWND> marker_{nullptr};
+  std::atomic<long> markersSeen_{0};
   std::thread thread_;
 };
 
