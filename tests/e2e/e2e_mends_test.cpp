@@ -44,6 +44,7 @@ TEST(OwnUpdateIni, ASecondUpdaterNeitherReadsNorDeletesTheFirstOnesCopy) {
 
   // The first one goes on and cleans up after itself alone.
   a.Boxes().Hold(false);
+  a.PlayWizard();
   RunResult firstRun = a.Wait();
   ExpectBoxes(firstRun, {{"UPDATE", "一つ目の更新"}});
   ExpectLaunchSequenceReached(firstRun);

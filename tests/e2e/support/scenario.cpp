@@ -62,6 +62,10 @@ Scenario::Scenario(Game g) : game(std::move(g)) {
   setupIni.Set("GameClass", game.windowClass);
   setupIni.Set("DiskCheckFile1", "disc1.chk");
 
+  // An update that completes without writing anything: its one item is
+  // held back, since only existing files are overwritten and there is none.
+  updateIniMore = "[UPDATE]\r\nOverwriteOnly=1\r\nUpdateFile00=absent.dat\r\n";
+
   installFiles["game.exe"] = "MZ game";
   installFiles["data.pak"] = "game data";
 
@@ -164,6 +168,7 @@ RunResult Scenario::Run(std::vector<int> answers, DWORD timeoutMs) {
   LayOut();
   if (testing::Test::HasFatalFailure()) return {};
   UpdaterProcess process(UpdaterPath(), std::move(answers));
+  process.PlayWizard();
   return process.Wait(timeoutMs);
 }
 

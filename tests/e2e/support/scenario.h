@@ -68,7 +68,8 @@ class Scenario {
   Game game;
 
   // The update: section SETUP of UPDATE.INI (the four required keys by
-  // default), more raw INI text after it (section UPDATE and the like), and
+  // default), more raw INI text after it (section UPDATE and the like; by
+  // default an item that completes the run without writing anything), and
   // the archive's other entries.
   IniSection updateIni;
   std::string updateIniMore;
@@ -99,7 +100,8 @@ class Scenario {
   // Writes the registry record and the folders, and makes the updater.
   // Run does this itself; Start and tests that look at the layout call it.
   void LayOut();
-  // Lays out, starts the updater, waits for its end.
+  // Lays out, starts the updater, plays the wizard through if it opens
+  // (UpdaterProcess::PlayWizard), waits for the end.
   RunResult Run(std::vector<int> answers = {}, DWORD timeoutMs = kRunTimeoutMs);
 
  private:
@@ -119,9 +121,8 @@ struct Box {
 void ExpectEnd(const RunResult& run, DWORD exitCode);
 // Exactly these boxes, in this order, without an owner window.
 void ExpectBoxes(const RunResult& run, const std::vector<Box>& boxes);
-// The start-up sequence went through to the launch sequence. Until the
-// wizard exists, the launch sequence ends at once with the pending exit
-// code 1; this is the one place to change when it shows the wizard.
+// The start-up sequence went through to the launch sequence, and the wizard,
+// played through, finished the update: exit code 1.
 void ExpectLaunchSequenceReached(const RunResult& run);
 
 // Text of a file as a std::string of its bytes, or nothing when it is missing.

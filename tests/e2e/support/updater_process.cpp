@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "wizard_window.h"
+
 namespace {
 
 std::string WindowTitle(HWND window) {
@@ -75,6 +77,7 @@ UpdaterProcess::~UpdaterProcess() {
   }
   stop_ = true;
   if (logger_.joinable()) logger_.join();
+  if (player_.joinable()) player_.join();
   if (process_) CloseHandle(process_);
 }
 
@@ -116,6 +119,37 @@ void UpdaterProcess::LogWindows() {
   }
 }
 
+void UpdaterProcess::PlayWizard() {
+  if (process_ && !player_.joinable()) player_ = std::thread([this] { Play(); });
+}
+
+void UpdaterProcess::Play() {
+  while (!stop_ && Running()) {
+    for (const SeenWindow& seen : Windows()) {
+      HWND wizard = seen.window;
+      // The wizard, not a box, and not disabled under a box of its own.
+      if (seen.className != "#32770" || !IsWindow(wizard) || GetDlgItem(wizard, 0xFFFF) ||
+          !IsWindowVisible(wizard) || !IsWindowEnabled(wizard))
+        continue;
+      WizardView view = ReadWizard(wizard);
+      if (view[kIdAgree].exists && view[kIdAgree].visible && !view[kIdAgree].checked) {
+        ClickButton(wizard, kIdAgree);
+        WaitUntil([&] { return !IsWindow(wizard) || ReadControl(wizard, kIdAgree).checked; }, 2000);
+        continue;
+      }
+      if (!view[kIdNext].enabled) continue;
+      // One press at a time: the next waits until the page has changed.
+      ClickButton(wizard, kIdNext);
+      WaitUntil([&] {
+        if (!IsWindow(wizard)) return true;
+        WizardView now = ReadWizard(wizard);
+        return now[kIdInfo].text != view[kIdInfo].text || now[kIdNext].text != view[kIdNext].text;
+      }, 2000);
+    }
+    Sleep(10);
+  }
+}
+
 RunResult UpdaterProcess::Wait(DWORD timeoutMs) {
   RunResult result;
   if (!process_) return result;
@@ -127,6 +161,7 @@ RunResult UpdaterProcess::Wait(DWORD timeoutMs) {
   GetExitCodeProcess(process_, &result.exitCode);
   stop_ = true;
   if (logger_.joinable()) logger_.join();
+  if (player_.joinable()) player_.join();
   result.boxes = watcher_->Boxes();
   result.windows = Windows();
   for (const std::string& name : UpdaterTempFiles()) {

@@ -61,12 +61,18 @@ class UpdaterProcess {
   bool Running() const;
   std::vector<SeenWindow> Windows() const;
 
+  // From now on, whenever the wizard is open and usable, plays it through as
+  // a player who agrees and presses "次へ" (then "完了") until it ends. For
+  // tests about what happens before or after the wizard.
+  void PlayWizard();
+
   // Waits for the process to end (ending it after timeoutMs) and returns
   // what it showed and left.
   RunResult Wait(DWORD timeoutMs = kRunTimeoutMs);
 
  private:
   void LogWindows();
+  void Play();
 
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;
@@ -76,6 +82,7 @@ class UpdaterProcess {
   mutable std::mutex mutex_;
   std::vector<SeenWindow> windows_;
   std::thread logger_;
+  std::thread player_;
 };
 
 #endif
