@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # The main job: installs what the build needs, builds the native tools, packs
 # the sample update into build/sample/update.fa2, lists and verifies it, then
-# builds the windows updater, makes the sample update into an updater with
-# fa2 embed and runs it once under wine.
+# builds the windows updater and its tests, makes the sample update into an
+# updater with fa2 embed, installs examples/sample-game into a throwaway wine
+# prefix and runs the updater once: on a display (DISPLAY set) the user clicks
+# through the wizard; without one it runs under Xvfb and is played through
+# automatically (UPDATER_DEMO=auto forces that). Either way it ends by
+# telling which files the update wrote and its exit code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,12 +25,18 @@ echo "== fa2 list build/sample/update.fa2"
 echo "== fa2 verify build/sample/update.fa2"
 "$fa2" verify build/sample/update.fa2
 
-echo "== windows build: the updater, and the sample update made into an updater with fa2 embed"
+echo "== windows build: the updater, its tests, and the sample update made into an updater with fa2 embed"
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j"$(nproc)" --target updater sample_updater sample_run
-echo "== the sample updater under wine, against examples/sample-game installed in the prefix"
+cmake --build --preset windows -j"$(nproc)"
+mode=()
+if [[ -n "${DISPLAY:-}" && "${UPDATER_DEMO:-}" != auto ]]; then
+  echo "== the sample updater under wine on your display: click through its wizard"
+  mode=(--manual)
+else
+  echo "== the sample updater under wine (Xvfb), played through automatically"
+fi
 set +e
-cmake/wine-run.sh build/windows/tests/e2e/sample_run.exe \
+WINE_RUN_SUITE=sample_demo cmake/wine-run.sh build/windows/tests/e2e/sample_run.exe "${mode[@]}" \
   "$PWD/build/windows/examples/sample-updater.exe" "$PWD/examples/sample-game"
 rc=$?
 set -e

@@ -9,11 +9,15 @@
 // CompanyName and GameDir name the install record. The folder is copied to
 // C:\Games\<GameDir>, and HKCU\Software\<CompanyName>\<GameDir> is written
 // with InstPath (that copy), DataPath (its folder "save") and InstMode
-// (default 1). Paths may be given as host paths (/a/b).
+// (default 1). The copied files get a last-write time in 2020, the day the
+// game was installed, so that files the update brings count as newer. Paths
+// may be given as host paths (/a/b).
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "harness/test_env.h"
@@ -55,6 +59,90 @@ void CopyTree(const std::string& from, const std::string& to) {
   FindClose(search);
 }
 
+// When the game was installed: 2020-04-01 12:00 UTC.
+constexpr uint64_t kInstallTime = 0x01D6081D11D12000ull;
+
+void SetInstallTimes(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + "\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      SetInstallTimes(path);
+      continue;
+    }
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) continue;
+    FILETIME time = {static_cast<DWORD>(kInstallTime), static_cast<DWORD>(kInstallTime >> 32)};
+    SetFileTime(file, &time, nullptr, &time);
+    CloseHandle(file);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// Size and last-write time of every file below a folder, by path.
+struct FileState {
+  uint64_t size = 0;
+  uint64_t time = 0;
+  bool operator!=(const FileState& o) const { return size != o.size || time != o.time; }
+};
+
+void Snapshot(const std::string& folder, std::map<std::string, FileState>& files) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + "\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      Snapshot(path, files);
+      continue;
+    }
+    FileState state;
+    state.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    state.time = (static_cast<uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                 found.ftLastWriteTime.dwLowDateTime;
+    files[path] = state;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+std::string LocalTime(uint64_t fileTime) {
+  FILETIME utc = {static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
+  SYSTEMTIME t;
+  FileTimeToSystemTime(&utc, &t);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u UTC", t.wYear, t.wMonth, t.wDay,
+                t.wHour, t.wMinute);
+  return text;
+}
+
+// Tells which files the run wrote: new ones, and existing ones whose size or
+// time changed.
+void ReportFiles(const std::map<std::string, FileState>& before,
+                 const std::map<std::string, FileState>& after) {
+  int written = 0;
+  for (const auto& [path, state] : after) {
+    auto old = before.find(path);
+    const char* what = old == before.end() ? "new     " : old->second != state ? "replaced" : nullptr;
+    if (!what) continue;
+    std::printf("  %s %s (%llu bytes, %s)\n", what, Utf8(path).c_str(),
+                static_cast<unsigned long long>(state.size), LocalTime(state.time).c_str());
+    written++;
+  }
+  if (!written) std::printf("  no file was written\n");
+  for (const auto& [path, state] : before) {
+    auto now = after.find(path);
+    if (now != after.end() && !(now->second != state))
+      std::printf("  kept     %s\n", Utf8(path).c_str());
+  }
+}
+
 std::string IniValue(const std::string& file, const char* key) {
   char value[MAX_PATH] = {};
   GetPrivateProfileStringA("SETUP", key, "", value, sizeof value, file.c_str());
@@ -76,8 +164,13 @@ void StepWizard(HWND wizard) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool manual = argc > 1 && std::string(argv[1]) == "--manual";
+  if (manual) {
+    argc--;
+    argv++;
+  }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: sample_run UPDATER_EXE GAME_FOLDER [INSTMODE]\n");
+    std::fprintf(stderr, "usage: sample_run [--manual] UPDATER_EXE GAME_FOLDER [INSTMODE]\n");
     return 2;
   }
   std::string updater = WinePath(argv[1]);
@@ -96,6 +189,7 @@ int main(int argc, char** argv) {
   RemoveTree(installed);
   CopyTree(game, installed);
   CreateDirectoryA((installed + "\\save").c_str(), nullptr);
+  SetInstallTimes(installed);
 
   std::string key = "Software\\" + company + "\\" + gameDir;
   HKEY record;
@@ -115,18 +209,23 @@ int main(int argc, char** argv) {
   std::printf("installed %s at %s (InstMode %lu)\n", Utf8(gameDir).c_str(),
               Utf8(installed).c_str(), static_cast<unsigned long>(instMode));
 
-  std::printf("running %s\n", Utf8(updater).c_str());
-  UpdaterProcess process(updater);
+  std::map<std::string, FileState> before;
+  Snapshot(installed, before);
+
+  std::printf("running %s%s\n", Utf8(updater).c_str(),
+              manual ? ": the wizard is yours, on the display" : "");
+  UpdaterProcess process(updater, {}, /*hold=*/manual);
   if (!process.started()) return 2;
   size_t shownBoxes = 0;
-  ULONGLONG deadline = GetTickCount64() + 60000;
+  const DWORD limitMs = manual ? 30 * 60 * 1000 : 60000;
+  ULONGLONG deadline = GetTickCount64() + limitMs;
   while (process.Running() && GetTickCount64() < deadline) {
     for (std::vector<SeenBox> boxes = process.Boxes().Boxes(); shownBoxes < boxes.size();
          shownBoxes++) {
       std::printf("  box [%s] %s\n", Utf8(boxes[shownBoxes].title).c_str(),
                   Utf8(boxes[shownBoxes].text).c_str());
     }
-    for (const SeenWindow& window : process.Windows()) {
+    for (const SeenWindow& window : manual ? std::vector<SeenWindow>() : process.Windows()) {
       if (window.className == "#32770" && IsWindow(window.window) &&
           !GetDlgItem(window.window, 0xFFFF) && IsWindowEnabled(window.window))
         StepWizard(window.window);
@@ -139,9 +238,14 @@ int main(int argc, char** argv) {
                 Utf8(run.boxes[shownBoxes].text).c_str());
   }
   if (!run.finished) {
-    std::printf("the updater did not end within a minute and was stopped\n");
+    std::printf("the updater did not end within %s and was stopped\n",
+                manual ? "half an hour" : "a minute");
     return 3;
   }
+  std::map<std::string, FileState> after;
+  Snapshot(installed, after);
+  std::printf("files in %s:\n", Utf8(installed).c_str());
+  ReportFiles(before, after);
   for (const std::string& name : run.tempLeftovers)
     std::printf("left in the temporary folder: %s\n", name.c_str());
   std::printf("exit code %lu\n", static_cast<unsigned long>(run.exitCode));
