@@ -26,7 +26,7 @@ TEST(OwnUpdateIni, ASecondUpdaterNeitherReadsNorDeletesTheFirstOnesCopy) {
                       std::back_inserter(copies));
   ASSERT_EQ(copies.size(), 1u);
   const std::string copy = TempFolder() + copies[0];
-  const std::string content = first.updateIni.Text();
+  const std::string content = first.updateIni.Text() + first.updateIniMore;
   EXPECT_EQ(ReadBytes(copy), content);
   EXPECT_FALSE(FileExists(TempFolder() + "UPDATE.INI"));
 
