@@ -92,17 +92,7 @@ std::vector<SeenWindow> UpdaterProcess::Windows() const {
 
 void UpdaterProcess::LogWindows() {
   while (!stop_) {
-    struct Found { DWORD pid; std::vector<HWND> windows; } found{pid_, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* f = reinterpret_cast<Found*>(param);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(window, &pid);
-          if (pid == f->pid && IsWindowVisible(window)) f->windows.push_back(window);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    for (HWND window : found.windows) {
+    for (HWND window : VisibleWindowsOf(pid_)) {
       std::lock_guard<std::mutex> lock(mutex_);
       if (std::any_of(windows_.begin(), windows_.end(),
                       [window](const SeenWindow& w) { return w.window == window; }))

@@ -49,6 +49,20 @@ int IconKind(HWND window) {
 
 }  // namespace
 
+std::vector<HWND> VisibleWindowsOf(DWORD processId) {
+  struct Found { DWORD pid; std::vector<HWND> windows; } found{processId, {}};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid == f->pid && IsWindowVisible(window)) f->windows.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.windows;
+}
+
 bool ReadMessageBox(HWND window, SeenBox* box) {
   if (!IsWindow(window) || !IsDialogClass(window)) return false;
   HWND textControl = GetDlgItem(window, kBoxTextId);
@@ -110,18 +124,7 @@ void MessageBoxWatcher::Run() {
 }
 
 void MessageBoxWatcher::Poll() {
-  struct Found { DWORD pid; std::vector<HWND> windows; } found{processId_, {}};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(param);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid == f->pid && IsWindowVisible(window)) f->windows.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-
-  for (HWND window : found.windows) {
+  for (HWND window : VisibleWindowsOf(processId_)) {
     bool known;
     {
       std::lock_guard<std::mutex> lock(mutex_);

@@ -59,6 +59,9 @@ class MessageBoxWatcher {
   std::thread thread_;
 };
 
+// The visible top-level windows of a process, in Z order.
+std::vector<HWND> VisibleWindowsOf(DWORD processId);
+
 // Recognises a message box window and reads what it shows. Returns false for
 // any other window. Exposed for the end-to-end driver, which also looks at
 // the other windows of the updater.
