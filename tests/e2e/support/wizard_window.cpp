@@ -15,12 +15,7 @@ std::string Text(HWND window) {
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-  ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount64() > deadline) return false;
-    Sleep(10);
-  }
+  return WaitFor(condition, timeoutMs);
 }
 
 HWND FindWizard(DWORD pid, const std::string& caption) {
@@ -71,13 +66,4 @@ WizardView ReadWizard(HWND dialog) {
   return view;
 }
 
-bool ClickButton(HWND dialog, int id) {
-  HWND button = GetDlgItem(dialog, id);
-  if (!button || !IsWindowEnabled(button) || !IsWindowVisible(button)) return false;
-  return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
-}
-
-void PostCommand(HWND dialog, int id) {
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
+bool ClickButton(HWND dialog, int id) { return Click(dialog, id); }

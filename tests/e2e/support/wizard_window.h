@@ -10,6 +10,8 @@
 #include <map>
 #include <string>
 
+#include "harness/dialog_thread.h"  // PostCommand: a button's command, whatever its state
+
 // The wizard's control ids: the buttons, the Info text, the agreement text
 // and its two choices.
 constexpr int kIdNext = 1;        // "次へ" / "完了"
@@ -53,8 +55,5 @@ WizardView ReadWizard(HWND dialog);
 // missing, hidden or disabled button: then nothing is sent and the result is
 // false. Posted, so that the test goes on while the wizard works.
 bool ClickButton(HWND dialog, int id);
-// Sends the dialog the command of a button directly (WM_COMMAND with
-// BN_CLICKED), as a stray or repeated click would, whatever the button's state.
-void PostCommand(HWND dialog, int id);
 
 #endif
