@@ -28,6 +28,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
 static_assert(std::endian::native == std::endian::little,
               "control words and word-sized copies assume a little-endian machine");
 
@@ -61,21 +65,32 @@ constexpr unsigned kPatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
 //
 // A decoded copy code is packed into 32 bits:
 //   bits 0-4    number of control bits of the code (0: not decoded here)
-//   bits 5-7    shift of the data byte in the distance
-//   bit 8       a length byte follows (matches of 27 bytes or more)
-//   bit 9       a far pair of value 2047 if its data byte is 0xFF: the end marker
-//   bits 10-14  length (2 for pairs; 27 for the longest class, before its byte)
-//   bits 15-27  distance less the data byte's part
-// so that distance = (code >> 15) + (byte << shift).
+//   bit 5       zero, so that the low 6 bits are a shift count as they are
+//   bits 6-8    shift of the data byte in the distance
+//   bit 9       a length byte follows (matches of 27 bytes or more)
+//   bit 10      a far pair of value 2047 if its data byte is 0xFF: the end marker
+//   bits 11-15  length (2 for pairs; 27 for the longest class, before its byte)
+//   bits 16-28  distance less the data byte's part
+//   bits 29-31  control bits taken before the data byte
 constexpr uint32_t kCodeBitsMask = 31;
-constexpr uint32_t kTakesLengthByte = 1u << 8;
-constexpr uint32_t kEndMarkerIfFF = 1u << 9;
+constexpr uint32_t kTakesLengthByte = 1u << 9;
+constexpr uint32_t kEndMarkerIfFF = 1u << 10;
 
 constexpr uint32_t PackCode(unsigned bits, unsigned shift, bool takesByte, bool endIfFF,
-                            unsigned length, unsigned add) {
-  return bits | shift << 5 | (takesByte ? kTakesLengthByte : 0) | (endIfFF ? kEndMarkerIfFF : 0) |
-         length << 10 | add << 15;
+                            unsigned length, unsigned add, unsigned bitsBeforeByte) {
+  return bits | shift << 6 | (takesByte ? kTakesLengthByte : 0) | (endIfFF ? kEndMarkerIfFF : 0) |
+         length << 11 | add << 16 | bitsBeforeByte << 29;
 }
+
+// The control bits shifted away past a code: the shift takes only the count
+// in the low bits.
+inline uint64_t SkipCode(uint64_t bits, uint32_t code) { return bits << (code & 63); }
+inline size_t CodeDistance(uint32_t code, uint32_t byte) {
+  return ((code >> 16) & 8191) + (size_t{byte} << ((code >> 6) & 7));
+}
+inline size_t CodeLength(uint32_t code) { return (code >> 11) & 31; }
+inline size_t CodeTakesByte(uint32_t code) { return (code >> 9) & 1; }
+inline unsigned CodeBitsBeforeByte(uint32_t code) { return code >> 29; }
 
 // The count bits of value starting at bit from (0: the most significant of
 // width).
@@ -144,9 +159,9 @@ struct CodeTables {
       const LengthCode l = length[(v << h.bits) >> 55];
       const unsigned bits = h.bits + (h.isMatch ? l.bits : 0);
       shortCode[i] = bits > kShortCodeBits
-                         ? 0
+                         ? PackCode(0, 0, false, false, 0, 0, h.bitsBeforeByte)
                          : PackCode(bits, h.shift, h.isMatch && l.takesByte, h.endIfFF,
-                                    h.isMatch ? l.length : 2, h.add);
+                                    h.isMatch ? l.length : 2, h.add, h.bitsBeforeByte);
     }
   }
 };
@@ -156,15 +171,20 @@ constexpr CodeTables kCodeTables;
 // the length code that follows it.
 inline uint32_t DecodeCode(uint64_t v) {
   const uint32_t code = kCodeTables.shortCode[v >> (64 - kShortCodeBits)];
-  if (code != 0) [[likely]]
+  if ((code & kCodeBitsMask) != 0) [[likely]]
     return code;
   const CodeHead& h = kCodeTables.head[v >> 54];
   const LengthCode& l = kCodeTables.length[(v << h.bits) >> 55];
-  return PackCode(h.bits + l.bits, h.shift, l.takesByte, false, l.length, h.add);
+  return PackCode(h.bits + l.bits, h.shift, l.takesByte, false, l.length, h.add,
+                  h.bitsBeforeByte);
 }
 
 // ---------------------------------------------------------------------------
 // Moves.
+
+// The number of leading one bits of bits, which has a zero bit somewhere
+// (below its control bits), so that no zero test is needed.
+inline unsigned LeadingOnes(uint64_t bits) { return static_cast<unsigned>(__builtin_clzll(~bits)); }
 
 inline uint32_t Load32(const uint8_t* p) {
   uint32_t v;
@@ -319,8 +339,8 @@ void DecompressBlock(void* destination, const void* source) {
     }
     const uint32_t b = in[byteAt];
     if ((code & kEndMarkerIfFF) && b == 0xFF) return;
-    const size_t distance = (code >> 15) + (size_t{b} << ((code >> 5) & 7));
-    size_t length = (code >> 10) & 31;
+    const size_t distance = CodeDistance(code, b);
+    size_t length = CodeLength(code);
     in += 1 + (need << 2);
     if (code & kTakesLengthByte) length += *in++;
     bits = need ? v << k : bits << k;
@@ -330,8 +350,14 @@ void DecompressBlock(void* destination, const void* source) {
   }
 }
 
-int DecompressBlockBounded(void* destination, size_t capacity, const void* source,
-                           size_t sourceLength, size_t* produced, size_t* consumed) {
+namespace {
+
+// The bounded decoder's body, compiled twice below: once for any x86-64 and
+// once for processors that count leading zeros in one fast instruction (the
+// count of a literal run stands in the chain from one code to the next).
+[[gnu::always_inline]] inline int DecodeBounded(void* destination, size_t capacity,
+                                                const void* source, size_t sourceLength,
+                                                size_t* produced, size_t* consumed) {
   if (sourceLength < 4) return 0;
   uint8_t* const out = static_cast<uint8_t*>(destination);
   uint8_t* const outEnd = out + capacity;
@@ -356,7 +382,7 @@ int DecompressBlockBounded(void* destination, size_t capacity, const void* sourc
       in += 4;
       left = 32;
     }
-    const unsigned run = static_cast<unsigned>(std::countl_one(bits));
+    const unsigned run = LeadingOnes(bits);
     Copy16(op, in);
     Copy16(op + 16, in + 16);
     op += run;
@@ -377,17 +403,17 @@ int DecompressBlockBounded(void* destination, size_t capacity, const void* sourc
         ended = true;
         break;
       }
-      distance = (code >> 15) + (size_t{b} << ((code >> 5) & 7));
-      const size_t takesByte = (code & kTakesLengthByte) >> 8;
-      length = ((code >> 10) & 31) + (in[1] & (0 - takesByte));
+      distance = CodeDistance(code, b);
+      const size_t takesByte = CodeTakesByte(code);
+      length = (CodeLength(code)) + (in[1] & (0 - takesByte));
       in += 1 + takesByte;
-      bits <<= k;
+      bits = SkipCode(bits, code);
       left -= k;
     } else {
       // A long code, or one that runs into the next control word. Put that
       // word below this one's bits, from where the decoder would read it:
       // after the data byte, unless the bits run out before that byte.
-      const size_t wordFirst = kCodeTables.head[bits >> 54].bitsBeforeByte > left;
+      const size_t wordFirst = CodeBitsBeforeByte(code) > left;
       const size_t byteAt = wordFirst << 2;
       const uint64_t v = bits | (uint64_t{Load32(in + 1 - wordFirst)} << (32 - left));
       code = DecodeCode(v);
@@ -399,17 +425,24 @@ int DecompressBlockBounded(void* destination, size_t capacity, const void* sourc
         ended = true;
         break;
       }
-      distance = (code >> 15) + (size_t{b} << ((code >> 5) & 7));
-      const size_t takesByte = (code & kTakesLengthByte) >> 8;
-      length = ((code >> 10) & 31) + (in[1 + (need << 2)] & (0 - takesByte));
+      distance = CodeDistance(code, b);
+      const size_t takesByte = CodeTakesByte(code);
+      length = (CodeLength(code)) + (in[1 + (need << 2)] & (0 - takesByte));
       in += 1 + takesByte + (need << 2);
       bits = need ? v << k : bits << k;
       left = left - k + static_cast<unsigned>(need << 5);
     }
 
     if (distance > static_cast<size_t>(op - out)) return 0;
-    if (distance >= 16 && length <= 16) [[likely]] {
-      Copy16(op, op - distance);
+    if (distance >= 8) [[likely]] {
+      // Four 8-byte moves cover nearly every match; each reads only bytes
+      // before its own destination.
+      Copy8(op, op - distance);
+      Copy8(op + 8, op + 8 - distance);
+      Copy8(op + 16, op + 16 - distance);
+      Copy8(op + 24, op + 24 - distance);
+      if (length > 32) [[unlikely]]
+        CopyMatchWild(op + 32, distance, length - 32);
     } else {
       CopyMatchWild(op, distance, length);
     }
@@ -488,4 +521,29 @@ int DecompressBlockBounded(void* destination, size_t capacity, const void* sourc
   if (produced) *produced = static_cast<size_t>(op - out);
   if (consumed) *consumed = static_cast<size_t>(in - begin);
   return 1;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+[[gnu::target("lzcnt")]] int DecodeBoundedLzcnt(void* destination, size_t capacity,
+                                                const void* source, size_t sourceLength,
+                                                size_t* produced, size_t* consumed) {
+  return DecodeBounded(destination, capacity, source, sourceLength, produced, consumed);
+}
+
+bool HasLzcnt() {
+  unsigned a, b, c, d;
+  return __get_cpuid(0x80000001, &a, &b, &c, &d) && (c & bit_LZCNT) != 0;
+}
+#endif
+
+}  // namespace
+
+int DecompressBlockBounded(void* destination, size_t capacity, const void* source,
+                           size_t sourceLength, size_t* produced, size_t* consumed) {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool hasLzcnt = HasLzcnt();
+  if (hasLzcnt)
+    return DecodeBoundedLzcnt(destination, capacity, source, sourceLength, produced, consumed);
+#endif
+  return DecodeBounded(destination, capacity, source, sourceLength, produced, consumed);
 }
