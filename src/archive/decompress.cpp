@@ -15,7 +15,7 @@
 // and kOutMargin output bytes are left. There one step (a run of literals
 // and the copy code after it) cannot reach either end, so the loop checks
 // only copy distances, reads the next control word before it knows whether
-// the code runs into it, and copies in whole 16-byte moves that may run past
+// the code runs into it, and copies in whole 8- or 16-byte moves that may run past
 // the bytes produced (into room that later output overwrites, or that lies
 // beyond the content but within the capacity). Near the ends a plain loop
 // checks every bit, byte and copy.
@@ -396,7 +396,7 @@ namespace {
     uint32_t code = kCodeTables.shortCode[bits >> (64 - kShortCodeBits)];
     unsigned k = code & kCodeBitsMask;
     size_t distance, length;
-    if (k - 1 < left) [[likely]] {
+    if (k - 1 < left) {
       const uint32_t b = in[0];
       if ((code & kEndMarkerIfFF) && b == 0xFF) [[unlikely]] {
         in += 1;
