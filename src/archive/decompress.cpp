@@ -70,8 +70,8 @@ constexpr unsigned kPatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
 //   bit 9       a length byte follows (matches of 27 bytes or more)
 //   bit 10      a far pair of value 2047 if its data byte is 0xFF: the end marker
 //   bits 11-15  length (2 for pairs; 27 for the longest class, before its byte)
-//   bits 16-28  distance less the data byte's part
-//   bits 29-31  control bits taken before the data byte
+//   bits 16-18  control bits taken before the data byte
+//   bits 19-31  distance less the data byte's part
 constexpr uint32_t kCodeBitsMask = 31;
 constexpr uint32_t kTakesLengthByte = 1u << 9;
 constexpr uint32_t kEndMarkerIfFF = 1u << 10;
@@ -79,18 +79,18 @@ constexpr uint32_t kEndMarkerIfFF = 1u << 10;
 constexpr uint32_t PackCode(unsigned bits, unsigned shift, bool takesByte, bool endIfFF,
                             unsigned length, unsigned add, unsigned bitsBeforeByte) {
   return bits | shift << 6 | (takesByte ? kTakesLengthByte : 0) | (endIfFF ? kEndMarkerIfFF : 0) |
-         length << 11 | add << 16 | bitsBeforeByte << 29;
+         length << 11 | bitsBeforeByte << 16 | add << 19;
 }
 
 // The control bits shifted away past a code: the shift takes only the count
 // in the low bits.
 inline uint64_t SkipCode(uint64_t bits, uint32_t code) { return bits << (code & 63); }
 inline size_t CodeDistance(uint32_t code, uint32_t byte) {
-  return ((code >> 16) & 8191) + (size_t{byte} << ((code >> 6) & 7));
+  return (code >> 19) + (size_t{byte} << ((code >> 6) & 7));
 }
 inline size_t CodeLength(uint32_t code) { return (code >> 11) & 31; }
 inline size_t CodeTakesByte(uint32_t code) { return (code >> 9) & 1; }
-inline unsigned CodeBitsBeforeByte(uint32_t code) { return code >> 29; }
+inline unsigned CodeBitsBeforeByte(uint32_t code) { return (code >> 16) & 7; }
 
 // The count bits of value starting at bit from (0: the most significant of
 // width).
@@ -437,10 +437,11 @@ namespace {
     if (distance >= 8) [[likely]] {
       // Four 8-byte moves cover nearly every match; each reads only bytes
       // before its own destination.
-      Copy8(op, op - distance);
-      Copy8(op + 8, op + 8 - distance);
-      Copy8(op + 16, op + 16 - distance);
-      Copy8(op + 24, op + 24 - distance);
+      const uint8_t* const from = op - distance;
+      Copy8(op, from);
+      Copy8(op + 8, from + 8);
+      Copy8(op + 16, from + 16);
+      Copy8(op + 24, from + 24);
       if (length > 32) [[unlikely]]
         CopyMatchWild(op + 32, distance, length - 32);
     } else {
