@@ -110,17 +110,21 @@ TEST(Decompress, NearPairAfterOneLiteralTriplesIt) {
 }
 
 TEST(Decompress, ShortDistancesRepeatTheirPattern) {
-  // Distances 1 to 8 with lengths around word sizes, including overlaps that
-  // a word-at-a-time copy could get wrong.
-  for (unsigned distance = 1; distance <= 8; ++distance) {
-    for (unsigned length : {3u, 4u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 33u, 64u, 282u}) {
+  // Distances 1 to 17 with lengths around word sizes, including overlaps that
+  // a word-at-a-time copy could get wrong. Random literals before and after
+  // put the match far from both ends, where the bounded decoder copies in
+  // whole words too.
+  for (unsigned distance = 1; distance <= 17; ++distance) {
+    for (unsigned length : {3u, 4u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u, 64u, 282u}) {
       NaiveStream s;
-      Bytes expected = RandomBytes(distance, distance * 1000 + length);
+      Bytes expected = RandomBytes(400 + distance, distance * 1000 + length);
       for (uint8_t b : expected) s.Literal(b);
       s.Match(length, distance);
       for (unsigned i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
-      s.Literal(0x11);
-      expected.push_back(0x11);
+      for (uint8_t b : RandomBytes(400, length)) {
+        s.Literal(b);
+        expected.push_back(b);
+      }
       s.End();
       SCOPED_TRACE(testing::Message() << "distance " << distance << " length " << length);
       ExpectDecodes(s.Layout(), expected);
