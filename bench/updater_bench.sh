@@ -13,6 +13,7 @@
 # on the confirmation page to the "完了" page: decompressing every entry and
 # writing it into the installed game's folder, replacing the files there.
 # Best of RUNS (default 5) runs each. Not a test: nothing is asserted.
+[[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
 corpus=$(cd "${1:-../shared/corpus}" && pwd)

@@ -7,6 +7,7 @@
 # through the wizard; without one it runs under Xvfb and is played through
 # automatically (UPDATER_DEMO=auto forces that). Either way it ends by
 # telling which files the update wrote and its exit code.
+[[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -2,6 +2,7 @@
 # Runs each built fuzz target for the given number of seconds (default 30),
 # starting from its seed corpus in fuzz/seeds/<target>, two at a time.
 # Fails when a target finds a crash.
+[[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}

@@ -3,6 +3,7 @@
 # updater under wine (Xvfb when there is no display) and writes them as PNGs
 # into docs/screenshots/. The dialog font is mapped to IPAPGothic by the test
 # bed's wine prefix (cmake/wine-prefix.sh), so the Japanese texts render.
+[[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test of both builds: the native unit tests, the windows tests
 # under wine, and each fuzz target for a short while. Installs what it needs.
+[[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
