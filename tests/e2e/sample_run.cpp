@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 
+#include "harness/test_env.h"
 #include "installed_game.h"
 #include "updater_process.h"
 #include "wizard_window.h"
@@ -30,24 +31,13 @@ struct FileState {
 };
 
 void Snapshot(const std::string& folder, std::map<std::string, FileState>& files) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    std::string path = folder + "\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      Snapshot(path, files);
-      continue;
-    }
+  ForEachFileBelow(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
     FileState state;
     state.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     state.time = (static_cast<uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
                  found.ftLastWriteTime.dwLowDateTime;
     files[path] = state;
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  });
 }
 
 std::string LocalTime(uint64_t fileTime) {

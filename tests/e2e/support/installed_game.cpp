@@ -45,25 +45,14 @@ void CopyTree(const std::string& from, const std::string& to) {
 constexpr uint64_t kInstallTime = 0x01D6081D11D12000ull;
 
 void SetInstallTimes(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    std::string path = folder + "\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      SetInstallTimes(path);
-      continue;
-    }
+  ForEachFileBelow(folder, [](const std::string& path, const WIN32_FIND_DATAA&) {
     HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
                               nullptr);
-    if (file == INVALID_HANDLE_VALUE) continue;
+    if (file == INVALID_HANDLE_VALUE) return;
     FILETIME time = {static_cast<DWORD>(kInstallTime), static_cast<DWORD>(kInstallTime >> 32)};
     SetFileTime(file, &time, nullptr, &time);
     CloseHandle(file);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  });
 }
 
 std::string IniValue(const std::string& file, const char* key) {

@@ -52,6 +52,24 @@ bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+void ForEachFileBelow(const std::string& folder,
+                      const std::function<void(const std::string&, const WIN32_FIND_DATAA&)>& visit) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + "\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ForEachFileBelow(path, visit);
+    } else {
+      visit(path, found);
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
 void RemoveTree(const std::string& path) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);

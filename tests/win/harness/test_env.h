@@ -3,6 +3,9 @@
 #ifndef HARNESS_TEST_ENV_H
 #define HARNESS_TEST_ENV_H
 
+#include <windows.h>
+
+#include <functional>
 #include <string>
 
 // A path of the Linux host as wine sees it: "/a/b" -> "Z:\a\b".
@@ -27,6 +30,10 @@ bool WriteBytes(const std::string& path, const std::string& bytes);
 // The whole file, or an empty string when it cannot be read.
 std::string ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
+// Calls visit with the path and find data of every file below folder, sub-
+// folders included; folders themselves are not visited.
+void ForEachFileBelow(const std::string& folder,
+                      const std::function<void(const std::string&, const WIN32_FIND_DATAA&)>& visit);
 // Removes a folder and everything below it.
 void RemoveTree(const std::string& path);
 
