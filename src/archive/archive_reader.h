@@ -1,0 +1,96 @@
+// The one reader of FA2 archives, for the updater and for fa2 alike.
+//
+// An archive is read where it lies in memory (the updater's locked resource,
+// or a file that fa2 has read or mapped). OpenArchive checks the header and
+// the directory once, decodes a compressed directory, and computes every
+// entry's data position once; after that, lookups and reads are cheap and
+// never walk the directory again.
+//
+// Contract:
+//   - Nothing here writes to the archive's bytes, and nothing here reads
+//     outside [payload, payload + payloadSize).
+//   - Nothing here allocates. The caller gives OpenArchive a block of the
+//     size that ArchiveBlockSize reports (the updater takes it with
+//     GlobalAlloc, fa2 from the C++ heap); the reader's records point into
+//     that block, which must outlive the reader.
+//   - Nothing here shows anything or touches a file. Every refusal comes back
+//     as an ArchiveProblem; the caller decides what to say.
+//   - A damaged or hostile archive gives a problem, never a read or a write
+//     out of bounds. All positions are 64-bit, so sizes near 4 GiB cannot
+//     wrap.
+#ifndef ARCHIVE_ARCHIVE_READER_H
+#define ARCHIVE_ARCHIVE_READER_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/archive_format.h"
+
+// Why the reader refused. The updater shows "RESOURCE READ ERROR" for every
+// one of them except kArchiveEntryMissing; fa2 words each one for its
+// messages.
+enum ArchiveProblem : int {
+  kArchiveOk = 0,
+  kArchiveTooShort,            // shorter than the 16-byte header
+  kArchiveNotFa2,              // no "FA2\0" magic (only checked on request)
+  kArchiveDirectoryOffset,     // DirectoryOffset lies beyond the end
+  kArchiveTooManyEntries,      // the directory block would not fit in 32 bits
+  kArchiveDirectoryTruncated,  // a plain directory runs past the end
+  kArchiveDirectoryDamaged,    // a compressed directory does not decode to EntryCount records
+  kArchiveEntryMissing,        // no entry of that name
+  kArchiveEntryOutside,        // an entry's data runs past the end of the archive
+  kArchiveEntrySizes,          // a plain entry whose two sizes differ, or an UnpackedSize that
+                               // no stream of StoredSize bytes can reach
+  kArchiveEntryDamaged,        // a stream that does not decode to exactly UnpackedSize bytes
+};
+
+struct ArchiveReader {
+  const uint8_t* Payload;
+  uint64_t PayloadSize;
+  ArchiveHeader Header;
+  uint32_t EntryCount;
+  // In the caller's block: a copy of the header followed by the EntryCount
+  // records, plain, in archive order (the updater's Directory block), then
+  // each entry's data position.
+  const ArchiveEntry* Entries;
+  const uint64_t* Positions;
+};
+
+// OpenArchive's options.
+constexpr int kArchiveCheckMagic = 1;  // refuse an archive without the FA2 magic
+
+// The size of the block that OpenArchive needs for this archive. Checks the
+// header against the payload without decoding anything.
+int ArchiveBlockSize(const uint8_t* payload, size_t payloadSize, int options,
+                     uint32_t* blockSize, ArchiveProblem* why);
+
+// Opens the archive into block (blockSize bytes, as ArchiveBlockSize gave).
+// Returns 1, or 0 with *why set; then *reader is not usable.
+int OpenArchive(ArchiveReader* reader, const uint8_t* payload, size_t payloadSize, int options,
+                void* block, size_t blockSize, ArchiveProblem* why);
+
+// Finds the first entry, in directory order, whose name equals name under
+// the updater's comparison (ArchiveNamesEqual). Returns 1 and sets *index,
+// or 0 (kArchiveEntryMissing).
+int FindArchiveEntry(const ArchiveReader* reader, const char* name, uint32_t* index);
+
+// Checks that entry index can be read: its data lies inside the payload, a
+// plain entry's sizes agree, a compressed entry's UnpackedSize is reachable.
+// Returns 1, or 0 with *why set.
+int CheckArchiveEntry(const ArchiveReader* reader, uint32_t index, ArchiveProblem* why);
+
+// The entry's stored bytes in the payload (StoredSize of them). Only for an
+// entry that CheckArchiveEntry has passed.
+const uint8_t* ArchiveEntryData(const ArchiveReader* reader, uint32_t index);
+
+// Whether the entry is stored compressed.
+int IsArchiveEntryCompressed(const ArchiveReader* reader, uint32_t index);
+
+// Writes the entry's content, UnpackedSize bytes, to out (capacity bytes, at
+// least UnpackedSize). Checks the entry first. Returns 1, or 0 with *why set;
+// out then holds unspecified bytes. Bytes of out past UnpackedSize may be
+// overwritten.
+int ReadArchiveEntry(const ArchiveReader* reader, uint32_t index, uint8_t* out, size_t capacity,
+                     ArchiveProblem* why);
+
+#endif
