@@ -10,7 +10,7 @@ packages=(
   zlib1g-dev libdeflate-dev liblz4-dev gzip lz4
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xauth x11-utils imagemagick
-  fonts-ipafont-gothic locales util-linux
+  fonts-ipafont-gothic fonts-wine locales util-linux
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 // and at every way out the same clean-up. The exit code is 1 only after a
 // finished update; every other way out gives 0.
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 
 #include <cstring>
@@ -128,6 +129,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The shell's file copy in the update run needs COM on this thread. It is
   // never uninitialised: the process ends right after.
   CoInitialize(nullptr);
+  // The manifest asks for the common controls of version 6; registering
+  // their standard classes before the first window makes the wizard's
+  // buttons, edit box and texts come from that library on every system.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
   int exitCode = RunUpdater(instance);
   CleanupTempFiles();
   return exitCode;

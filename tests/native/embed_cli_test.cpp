@@ -104,6 +104,19 @@ TEST_F(EmbedCli, MakesAnUpdaterThatTheOtherCommandsRead) {
             1)
       << error;
   EXPECT_EQ(updater.substr(at, length), ReadText(Path("two.fa2")));
+
+  // Branded: the version text arrives as UTF-16 from the UTF-8 argument, the
+  // icon image as it is in the file. (Both are read back under wine too.)
+  std::string image = "\x89PNG\r\n\x1A\n" + std::string(40, 'p');
+  WriteText(Path("one.ico"), std::string("\0\0\1\0\1\0\20\20\0\0\1\0\40\0\60\0\0\0\26\0\0\0", 22) +
+                                 image);
+  r = Fa2({"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("branded.exe"), "--icon",
+           Path("one.ico"), "--version", "ProductName=\xe6\x98\x9f\xe3\x81\xae\xe5\xba\xad"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::string branded = ReadText(Path("branded.exe"));
+  EXPECT_NE(branded.find(std::string("\x1f\x66\x6e\x30\xad\x5e", 6)), std::string::npos);
+  EXPECT_NE(branded.find(image), std::string::npos);
+  EXPECT_EQ(Listing(Path("branded.exe")), Listing(Path("two.fa2")));
 }
 
 TEST_F(EmbedCli, ReplacesThePayloadAndTakesOneFromAnUpdater) {
@@ -125,9 +138,18 @@ TEST_F(EmbedCli, RefusesDamagedInputsWithoutWritingAnything) {
   signedStub[TestDirectoryOffset(1) + 8 * kDirectorySecurity] = 0x10;
   WriteText(Path("signed.exe"), signedStub);
 
+  WriteText(Path("text.ico"), "not an icon at all");
+  WriteText(Path("cut.ico"), std::string("\0\0\1\0\1\0\20\20\0\0\1\0\40\0\0\1\0\0\26\0\0\0", 22));
+
   struct Case {
     std::string stub, archive, fileNamed, reason;
+    std::vector<std::string> extra = {};
   } cases[] = {
+      {Path("stub.exe"), Path("two.fa2"), Path("text.ico"), "not an icon file",
+       {"--icon", Path("text.ico")}},
+      {Path("stub.exe"), Path("two.fa2"), Path("cut.ico"), "outside the file",
+       {"--icon", Path("cut.ico")}},
+      {Path("stub.exe"), Path("two.fa2"), Path("none.ico"), "", {"--icon", Path("none.ico")}},
       {Path("stub.exe"), Path("cut.fa2"), Path("cut.fa2"), ""},
       {Path("stub.exe"), Path("missing.fa2"), Path("missing.fa2"), ""},
       {Path("stub.exe"), Path("stub.exe"), Path("stub.exe"), "no payload"},
@@ -136,7 +158,9 @@ TEST_F(EmbedCli, RefusesDamagedInputsWithoutWritingAnything) {
       {Path("two.fa2"), Path("two.fa2"), Path("two.fa2"), "no MZ header"},
   };
   for (const Case& c : cases) {
-    Fa2Run r = Fa2({"embed", c.stub, c.archive, "-o", Path("out.exe")});
+    std::vector<std::string> args = {"embed", c.stub, c.archive, "-o", Path("out.exe")};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    Fa2Run r = Fa2(args);
     EXPECT_EQ(r.exitCode, 1) << c.stub << " " << c.archive;
     EXPECT_NE(r.err.find("fa2: " + c.fileNamed + ": "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
@@ -160,7 +184,13 @@ TEST_F(EmbedCli, UsageErrorsAndHelp) {
            {"embed", Path("stub.exe"), Path("two.fa2"), Path("x"), "-o", Path("u.exe")},
            {"embed", Path("stub.exe"), Path("two.fa2"), "-o"},
            {"embed", Path("stub.exe"), Path("two.fa2"), "-o", "a", "-o", "b"},
-           {"embed", "--sign", Path("stub.exe"), Path("two.fa2"), "-o", Path("u.exe")}}) {
+           {"embed", "--sign", Path("stub.exe"), Path("two.fa2"), "-o", Path("u.exe")},
+           {"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("u.exe"), "--icon"},
+           {"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("u.exe"), "--version", "Build=3"},
+           {"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("u.exe"), "--version",
+            "FileVersion=1", "--version", "fileversion=2"},
+           {"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("u.exe"), "--version",
+            "ProductName=\xe2\x82\xac"}}) {  // the euro sign: not in CP932
     Fa2Run r = Fa2(args);
     EXPECT_EQ(r.exitCode, 2) << args.size();
     EXPECT_NE(r.err.find("fa2 embed --help"), std::string::npos) << r.err;

@@ -6,8 +6,10 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 
+#include "fa2/pe_branding.h"
 #include "fa2/pe_resources.h"
 #include "pe_test_image.h"
 
@@ -325,6 +327,199 @@ TEST_P(PeEmbedVariants, ReplacesEveryLanguageOfThePayloadAndKeepsItsSiblings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, PeEmbedVariants, ::testing::Values(0, 1));
+
+// An .ico file of the given images, each record's size and offset computed.
+std::vector<uint8_t> IcoFile(const std::vector<std::vector<uint8_t>>& images) {
+  std::vector<uint8_t> f = {0, 0, 1, 0, static_cast<uint8_t>(images.size()), 0};
+  uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+  for (size_t i = 0; i < images.size(); i++) {
+    uint8_t record[16] = {static_cast<uint8_t>(16 * (i + 1)), static_cast<uint8_t>(16 * (i + 1)),
+                          0, 0, 0, 0, 0, 0};
+    uint32_t size = static_cast<uint32_t>(images[i].size());
+    std::memcpy(record + 8, &size, 4);
+    std::memcpy(record + 12, &offset, 4);
+    f.insert(f.end(), record, record + 16);
+    offset += size;
+  }
+  for (const auto& image : images) f.insert(f.end(), image.begin(), image.end());
+  return f;
+}
+
+std::vector<uint8_t> PngImage() {
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<uint8_t> rest = Bytes(50, 20);
+  png.insert(png.end(), rest.begin(), rest.end());
+  return png;
+}
+
+// A BITMAPINFOHEADER of 32 bits a pixel, then pixels.
+std::vector<uint8_t> BitmapImage() {
+  std::vector<uint8_t> bmp = Bytes(40 + 64, 21);
+  uint32_t headerSize = 40;
+  uint16_t bits = 32;
+  std::memcpy(bmp.data(), &headerSize, 4);
+  std::memcpy(bmp.data() + 14, &bits, 2);
+  return bmp;
+}
+
+// The nodes of a version resource, each checked to lie inside its parent:
+// the text values by their key path ("StringFileInfo/041103a4/ProductName"),
+// and the fixed version information's 13 words.
+struct VersionTexts {
+  std::map<std::u16string, std::u16string> Texts;
+  std::vector<uint32_t> Fixed;
+};
+
+void WalkVersionNode(const std::vector<uint8_t>& v, size_t at, size_t end,
+                     const std::u16string& parent, VersionTexts* out) {
+  ASSERT_LE(at + 6, end);
+  size_t length = TestGet16(v, at), valueLength = TestGet16(v, at + 2), type = TestGet16(v, at + 4);
+  ASSERT_GE(length, 6u);
+  ASSERT_LE(at + length, end) << "a node passes its parent's end";
+  std::u16string key;
+  size_t p = at + 6;
+  for (; p + 2 <= at + length && TestGet16(v, p) != 0; p += 2) key += TestGet16(v, p);
+  p = AlignUp(p + 2, 4);
+  std::u16string path = parent.empty() ? key : parent + u"/" + key;
+  if (type == 1 && valueLength) {
+    std::u16string text;
+    for (size_t i = 0; i + 1 < valueLength; i++) text += TestGet16(v, p + 2 * i);
+    out->Texts[path] = text;
+    p += 2 * valueLength;
+  } else if (type == 0 && valueLength) {
+    if (key == u"VS_VERSION_INFO")
+      for (size_t i = 0; i < valueLength / 4; i++) out->Fixed.push_back(TestGet32(v, p + 4 * i));
+    p += valueLength;
+  }
+  for (p = AlignUp(p, 4); p < at + length; p = AlignUp(p + TestGet16(v, p), 4))
+    WalkVersionNode(v, p, at + length, path, out);
+}
+
+VersionTexts ReadVersion(const std::vector<uint8_t>& v) {
+  VersionTexts out;
+  WalkVersionNode(v, 0, v.size(), u"", &out);
+  EXPECT_EQ(TestGet16(v, 0), v.size());
+  return out;
+}
+
+// Branding replaces the stub's icons, its icon group (whose name and
+// language stay) and its version resource (whose language stays), and
+// keeps every other resource.
+TEST(PeBranding, ReplacesIconsAndVersionAndKeepsTheRest) {
+  ResourceTree tree = SampleTree(0);
+  AddLeaf(&tree, Id(3), Id(1), 1041, kLast);
+  AddLeaf(&tree, Id(3), Id(2), 1041, kLast);
+  AddLeaf(&tree, Id(3), Id(3), 1041, kLast);
+  AddLeaf(&tree, Id(14), Named(u"MAINICON"), 1041, kNamed);
+  AddLeaf(&tree, Id(16), Id(1), 1033, kNamed);
+  std::vector<uint8_t> stub = BuildTestPe(SampleImage(1, &tree, 1));
+  std::vector<uint8_t> png = PngImage(), bmp = BitmapImage(), payload = Bytes(700, 22);
+  UpdaterBranding branding;
+  branding.Icon = IcoFile({png, bmp});
+  // 星の庭 in CP932.
+  branding.Version = {{"ProductName", "\x90\xaf\x82\xcc\x92\xeb"}, {"FileVersion", "1.02"},
+                      {"CompanyName", "Maker"}};
+  std::vector<uint8_t> out;
+  std::string error;
+  ASSERT_EQ(EmbedUpdatePayload(stub.data(), stub.size(), payload.data(), payload.size(), &out,
+                               &error, &branding), 1) << error;
+  ExpectSoundUpdater(out, payload);
+
+  auto notBranding = [](const FlatResource& r) {
+    return r.Type != "#3" && r.Type != "#14" && r.Type != "#16";
+  };
+  std::vector<FlatResource> kept, expected, branded;
+  for (const FlatResource& r : WithoutPayload(Flatten(out)))
+    (notBranding(r) ? kept : branded).push_back(r);
+  for (const FlatResource& r : Flatten(stub))
+    if (notBranding(r)) expected.push_back(r);
+  EXPECT_EQ(kept, expected);
+  ASSERT_EQ(branded.size(), 4u);
+  EXPECT_EQ(branded[0].Type + branded[0].Name + branded[1].Type + branded[1].Name,
+            "#3#1#3#2");
+  EXPECT_EQ(branded[0].Data, png);
+  EXPECT_EQ(branded[1].Data, bmp);
+  const FlatResource& group = branded[2];
+  EXPECT_EQ(group.Type + " " + group.Name, "#14 MAINICON");
+  EXPECT_EQ(group.Language, 1041u);
+  ASSERT_EQ(group.Data.size(), 6u + 2 * 14);
+  EXPECT_EQ(TestGet16(group.Data, 4), 2u);
+  for (uint16_t i = 0; i < 2; i++) {
+    EXPECT_EQ(group.Data[6 + 14 * i], 16 * (i + 1));             // width
+    EXPECT_EQ(TestGet16(group.Data, 6 + 14 * i + 4), 1u);        // planes
+    EXPECT_EQ(TestGet16(group.Data, 6 + 14 * i + 6), 32u);       // bits
+    EXPECT_EQ(TestGet32(group.Data, 6 + 14 * i + 8), branded[i].Data.size());
+    EXPECT_EQ(TestGet16(group.Data, 6 + 14 * i + 12), i + 1u);   // icon id
+  }
+  EXPECT_EQ(branded[3].Type + branded[3].Name, "#16#1");
+  EXPECT_EQ(branded[3].Language, 1033u);
+  VersionTexts version = ReadVersion(branded[3].Data);
+  EXPECT_EQ(version.Texts, (std::map<std::u16string, std::u16string>{
+                               {u"VS_VERSION_INFO/StringFileInfo/041103a4/CompanyName", u"Maker"},
+                               {u"VS_VERSION_INFO/StringFileInfo/041103a4/FileVersion", u"1.02"},
+                               {u"VS_VERSION_INFO/StringFileInfo/041103a4/ProductName",
+                                u"\u661f\u306e\u5ead"}}));
+  ASSERT_EQ(version.Fixed.size(), 13u);
+  EXPECT_EQ(version.Fixed[0], 0xFEEF04BDu);
+  EXPECT_EQ(version.Fixed[2], 0x00010002u);  // 1.02 is 1.2.0.0
+  EXPECT_EQ(version.Fixed[3], 0u);
+}
+
+// What a publisher can get wrong: icon files that are not ones, version
+// fields that are not allowed, and version texts that are numeric or not.
+TEST(PeBranding, RefusesBadIconsAndFieldsAndReadsNumericVersions) {
+  std::vector<uint8_t> good = IcoFile({PngImage()});
+  std::vector<uint8_t> outside = good, overflow = good, notImage = good, cursor = good;
+  outside[6 + 8] += 1;                                     // one byte past the end
+  uint32_t huge = 0xFFFFFFF0u;
+  std::memcpy(overflow.data() + 6 + 12, &huge, 4);         // offset + size wraps
+  notImage[6 + 16] = 'X';                                  // neither PNG nor bitmap
+  cursor[2] = 2;                                           // a cursor file
+  struct BadIcon {
+    std::vector<uint8_t> file;
+    const char* reason;
+  } icons[] = {{{}, "not an icon file"},        {cursor, "not an icon file"},
+               {{0, 0, 1, 0, 0, 0}, "no image"}, {{0, 0, 1, 0, 2, 0, 1}, "cut short"},
+               {outside, "outside the file"},  {overflow, "outside the file"},
+               {notImage, "neither a bitmap nor a PNG"}};
+  std::vector<uint8_t> group;
+  std::string error;
+  EXPECT_EQ(BuildIconGroup(good.data(), good.size(), 1, &group, &error), 1) << error;
+  for (const BadIcon& bad : icons) {
+    error.clear();
+    EXPECT_EQ(BuildIconGroup(bad.file.data(), bad.file.size(), 1, &group, &error), 0);
+    EXPECT_NE(error.find(bad.reason), std::string::npos) << error;
+  }
+
+  VersionField field;
+  for (const char* wrong : {"FileVersion", "Version=1", "FileVersion=", "ProductName=\x81"}) {
+    error.clear();
+    EXPECT_EQ(ParseVersionField(wrong, &field, &error), 0) << wrong;
+    EXPECT_FALSE(error.empty());
+  }
+  ASSERT_EQ(ParseVersionField("productname=A=B", &field, &error), 1) << error;
+  EXPECT_EQ(field.Key + " " + field.Value, "ProductName A=B");
+  std::vector<uint8_t> out;
+  EXPECT_EQ(BuildVersionResource({field, field}, &out, &error), 0);
+  EXPECT_NE(error.find("twice"), std::string::npos) << error;
+  EXPECT_EQ(BuildVersionResource({{"ProductName", std::string(40000, 'x')}}, &out, &error), 0);
+
+  struct Numeric {
+    const char* text;
+    uint32_t high, low;
+  } numbers[] = {{"1.02", 0x00010002, 0},     {"1.2.3.4", 0x00010002, 0x00030004},
+                 {"7", 0x00070000, 0},        {"65535.0.0.65535", 0xFFFF0000, 0xFFFF},
+                 {"1.2 beta", 0, 0},          {"65536", 0, 0},
+                 {"1..2", 0, 0},              {"1.2.3.4.5", 0, 0},
+                 {".1", 0, 0},                {"1.", 0, 0}};
+  for (const Numeric& n : numbers) {
+    ASSERT_EQ(BuildVersionResource({{"ProductVersion", n.text}}, &out, &error), 1) << error;
+    VersionTexts version = ReadVersion(out);
+    ASSERT_EQ(version.Fixed.size(), 13u);
+    EXPECT_EQ(version.Fixed[4], n.high) << n.text;
+    EXPECT_EQ(version.Fixed[5], n.low) << n.text;
+  }
+}
 
 TEST(PeEmbed, LastResourceSectionGrowsAndShrinksInPlace) {
   ResourceTree tree = SampleTree(1);

@@ -5,12 +5,13 @@
 
 #include "fa2/archive_file.h"
 #include "fa2/archive_reader.h"
+#include "fa2/branding_options.h"
 #include "fa2/commands.h"
 #include "fa2/host_files.h"
 #include "fa2/pe_resources.h"
 
 const char kEmbedHelp[] =
-    "Usage: fa2 embed STUB_EXE ARCHIVE -o OUT_EXE\n"
+    "Usage: fa2 embed STUB_EXE ARCHIVE -o OUT_EXE [--icon FILE.ico] [--version KEY=VALUE]...\n"
     "\n"
     "Makes the updater OUT_EXE: a copy of the updater program STUB_EXE (built\n"
     "without a payload) that carries ARCHIVE as its resource \"UPDATE\" 102,\n"
@@ -20,6 +21,7 @@ const char kEmbedHelp[] =
     "payload is then taken.\n"
     "\n"
     "  -o, --output OUT_EXE  the updater to write (replaced when it exists)\n"
+    FA2_BRANDING_HELP
     "  -h, --help            show this help\n"
     "\n"
     "Refused: a signed STUB_EXE (sign the updater after embedding), a damaged\n"
@@ -28,11 +30,17 @@ const char kEmbedHelp[] =
 namespace {
 
 int ParseArguments(int argc, char** argv, std::string* stub, std::string* archive,
-                   std::string* output) {
+                   std::string* output, BrandingOptions* branding) {
   std::vector<std::string> inputs;
   bool optionsEnded = false;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (!optionsEnded) {
+      int taken = 0;
+      if (const int usage = TakeBrandingOption("embed", argc, argv, &i, &taken, branding))
+        return usage;
+      if (taken) continue;
+    }
     if (!optionsEnded && arg == "--") {
       optionsEnded = true;
     } else if (!optionsEnded && (arg == "-o" || arg == "--output")) {
@@ -61,7 +69,12 @@ int RunEmbed(int argc, char** argv) {
     return kExitOk;
   }
   std::string stubPath, archivePath, output;
-  if (const int usage = ParseArguments(argc, argv, &stubPath, &archivePath, &output)) return usage;
+  BrandingOptions brandingOptions;
+  if (const int usage =
+          ParseArguments(argc, argv, &stubPath, &archivePath, &output, &brandingOptions))
+    return usage;
+  UpdaterBranding branding;
+  if (const int failed = LoadBranding("embed", brandingOptions, &branding)) return failed;
 
   std::vector<uint8_t> archive, stub, updater;
   std::string error;
@@ -82,7 +95,7 @@ int RunEmbed(int argc, char** argv) {
     return kExitFailed;
   }
   if (!EmbedUpdatePayload(stub.data(), stub.size(), archive.data(), archive.size(), &updater,
-                          &error)) {
+                          &error, &branding)) {
     ReportError(stubPath, error);
     return kExitFailed;
   }

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
 
 #include <cerrno>
@@ -52,6 +54,28 @@ int ArchiveNameToHostName(const std::string& archiveName, std::string* hostName)
   return 1;
 #else
   return ConvertText("UTF-8", "CP932", archiveName, hostName);
+#endif
+}
+
+int Cp932ToUtf16(const std::string& text, std::u16string* wide) {
+  wide->clear();
+  if (text.empty()) return 1;
+  if (text.size() > 0x7FFFFFFF) return 0;
+#ifdef _WIN32
+  const int length = static_cast<int>(text.size());
+  const int count = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+  if (count <= 0) return 0;
+  wide->resize(static_cast<size_t>(count));
+  return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, text.data(), length,
+                             reinterpret_cast<wchar_t*>(wide->data()), count) == count;
+#else
+  std::string bytes;
+  if (!ConvertText("UTF-16LE", "CP932", text, &bytes) || bytes.size() % 2) return 0;
+  wide->resize(bytes.size() / 2);
+  for (size_t i = 0; i < wide->size(); ++i)
+    (*wide)[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                       static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  return 1;
 #endif
 }
 

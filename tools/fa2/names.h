@@ -16,6 +16,10 @@ int HostNameToArchiveName(const std::string& hostName, std::string* archiveName)
 // valid CP932.
 int ArchiveNameToHostName(const std::string& archiveName, std::string* hostName);
 
+// Converts CP932 text to UTF-16, as resources hold their texts. Returns 0
+// when the bytes are not valid CP932.
+int Cp932ToUtf16(const std::string& text, std::u16string* wide);
+
 // The name as the host shows it, for listings and messages: converted when it
 // can be, else with every byte that is not printable ASCII written as \xHH.
 std::string DisplayArchiveName(const std::string& archiveName);

@@ -12,6 +12,7 @@
 // file offsets that point into it are moved with it.
 #include <cstring>
 
+#include "fa2/pe_branding.h"
 #include "fa2/pe_resources.h"
 
 namespace {
@@ -102,7 +103,8 @@ void MoveDebugDataPointers(const PeImage& image, int64_t delta, size_t kept,
 }  // namespace
 
 int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payload,
-                       size_t payloadSize, std::vector<uint8_t>* out, std::string* error) {
+                       size_t payloadSize, std::vector<uint8_t>* out, std::string* error,
+                       const UpdaterBranding* branding) {
   PeImage image;
   if (!ParsePeImage(stub, stubSize, &image, error)) return 0;
   DataDirectory security = GetDataDirectory(image, kDirectorySecurity);
@@ -120,6 +122,8 @@ int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payl
   SetResource(&tree, ResourceKey{1, kUpdateResourceType, 0},
               ResourceKey{0, u"", kUpdateResourceId}, kUpdateResourceLanguage, payload,
               static_cast<uint32_t>(payloadSize));
+  BrandingResources branded;
+  if (branding && !ApplyBranding(&tree, *branding, &branded, error)) return 0;
 
   int inPlace = CanRebuildInPlace(image);
   if (!inPlace && !HasRoomForSectionHeader(image))

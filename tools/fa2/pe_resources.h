@@ -96,9 +96,12 @@ int FindUpdatePayload(const uint8_t* data, size_t size, size_t* offset, size_t* 
 // directory and the checksum are updated, and whatever follows the image's
 // data in the file (COFF symbols, appended data) is kept after the new
 // section. A signed stub is refused, since the change would break its
-// signature. Returns 1 with the new file in *out, or 0 with the reason in
-// *error.
+// signature. With branding, the stub's icon and version resource are
+// replaced as ApplyBranding (pe_branding.h) says. Returns 1 with the new file
+// in *out, or 0 with the reason in *error.
+struct UpdaterBranding;
 int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payload,
-                       size_t payloadSize, std::vector<uint8_t>* out, std::string* error);
+                       size_t payloadSize, std::vector<uint8_t>* out, std::string* error,
+                       const UpdaterBranding* branding = nullptr);
 
 #endif

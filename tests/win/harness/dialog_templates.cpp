@@ -350,6 +350,10 @@ void ExpectUpdaterManifest(HMODULE module) {
       << manifest;
   EXPECT_EQ(manifest.find("asInvoker"), std::string::npos);
   EXPECT_EQ(manifest.find("highestAvailable"), std::string::npos);
+  // Visual styles and DPI awareness.
+  for (const char* part : {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                           ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"})
+    EXPECT_NE(manifest.find(part), std::string::npos) << part;
   // Vista, 7, 8, 8.1 and 10/11.
   for (const char* os : {"{e2011457-1546-43c5-a5fe-008deee3d3f0}",
                          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",

@@ -68,7 +68,8 @@ int LoadDialogTemplate(HMODULE module, WORD id, DialogTemplate* out);
 void ExpectUpdaterDialogTemplates(HMODULE module);
 
 // The process manifest (RT_MANIFEST 1) requests administrator rights without
-// UI access and declares the supported systems.
+// UI access, the common controls of version 6 and DPI awareness, and
+// declares the supported systems.
 void ExpectUpdaterManifest(HMODULE module);
 
 // Opens both templates as real dialogs (modal, closed from WM_INITDIALOG)
