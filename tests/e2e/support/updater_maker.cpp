@@ -29,7 +29,8 @@ std::vector<uint8_t> MakeArchiveImage(const std::vector<ArchiveFile>& files) {
 
 std::string UpdaterStubPath() { return HostPath(UPDATER_STUB); }
 
-bool MakeUpdaterExe(const std::vector<uint8_t>& payload, const std::string& path) {
+bool MakeUpdaterExe(const std::vector<uint8_t>& payload, const std::string& path,
+                    const UpdaterBranding* branding) {
   std::string stub = ReadBytes(UpdaterStubPath());
   if (stub.empty()) {
     ADD_FAILURE() << "cannot read the updater stub " << UpdaterStubPath();
@@ -38,7 +39,7 @@ bool MakeUpdaterExe(const std::vector<uint8_t>& payload, const std::string& path
   std::vector<uint8_t> exe;
   std::string error;
   if (!EmbedUpdatePayload(reinterpret_cast<const uint8_t*>(stub.data()), stub.size(),
-                          payload.data(), payload.size(), &exe, &error)) {
+                          payload.data(), payload.size(), &exe, &error, branding)) {
     ADD_FAILURE() << "embedding the payload: " << error;
     return false;
   }

@@ -22,9 +22,13 @@ std::vector<uint8_t> MakeArchiveImage(const std::vector<ArchiveFile>& files);
 // The built updater stub, without a payload, as a wine path.
 std::string UpdaterStubPath();
 
-// Writes to path the stub with payload as its resource "UPDATE"/102.
-// Returns false (and fails the current test) on any error.
-bool MakeUpdaterExe(const std::vector<uint8_t>& payload, const std::string& path);
+struct UpdaterBranding;
+
+// Writes to path the stub with payload as its resource "UPDATE"/102, and
+// with the branding's icon and version when one is given. Returns false (and
+// fails the current test) on any error.
+bool MakeUpdaterExe(const std::vector<uint8_t>& payload, const std::string& path,
+                    const UpdaterBranding* branding = nullptr);
 
 // Copies the stub itself to path: an updater without any payload.
 bool CopyUpdaterStub(const std::string& path);
