@@ -1,7 +1,8 @@
 // The PE resource reader and writer on arbitrary files. Every input is
 // searched for a payload and used as a stub; whatever the writer accepts
 // must come out as an image that it reads back with exactly that payload and
-// a correct checksum, and that takes a second payload in its place.
+// a correct checksum, and that takes a second payload in its place. The same
+// bytes are also read as an icon file for an updater's branding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fa2/pe_branding.h"
 #include "fa2/pe_resources.h"
 
 namespace {
@@ -37,6 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t at = 0, length = 0;
   if (FindUpdatePayload(stub.data(), stub.size(), &at, &length, &error) &&
       (length == 0 || at > stub.size() || length > stub.size() - at))
+    abort();
+
+  // As an icon file: an accepted one has a group record for every image.
+  std::vector<uint8_t> group;
+  if (BuildIconGroup(stub.data(), stub.size(), 1, &group, &error) &&
+      group.size() != 6 + 14 * size_t{static_cast<uint16_t>(group[4] | group[5] << 8)})
     abort();
 
   static const uint8_t first[] = "FA2\0 first payload", second[] = "second";

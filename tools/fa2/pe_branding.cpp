@@ -20,7 +20,6 @@ constexpr uint16_t kCodePage = 932;
 // icon resource's id instead.
 constexpr size_t kIcoHeader = 6;
 constexpr size_t kIcoRecord = 16;
-constexpr size_t kGroupRecord = 14;
 
 int Fail(std::string* error, const std::string& reason) {
   if (error) *error = reason;
