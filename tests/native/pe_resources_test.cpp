@@ -510,6 +510,7 @@ TEST(PeBranding, RefusesBadIconsAndFieldsAndReadsNumericVersions) {
   } numbers[] = {{"1.02", 0x00010002, 0},     {"1.2.3.4", 0x00010002, 0x00030004},
                  {"7", 0x00070000, 0},        {"65535.0.0.65535", 0xFFFF0000, 0xFFFF},
                  {"1.2 beta", 0, 0},          {"65536", 0, 0},
+                 {"1.65536", 0, 0},
                  {"1..2", 0, 0},              {"1.2.3.4.5", 0, 0},
                  {".1", 0, 0},                {"1.", 0, 0}};
   for (const Numeric& n : numbers) {
