@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "archive/archive_names.h"
 #include "config/decimal.h"
 #include "config/setup_lists.h"
 #include "config/update_items.h"

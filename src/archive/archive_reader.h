@@ -39,9 +39,11 @@ enum ArchiveProblem : int {
   kArchiveDirectoryDamaged,    // a compressed directory does not decode to EntryCount records
   kArchiveEntryMissing,        // no entry of that name
   kArchiveEntryOutside,        // an entry's data runs past the end of the archive
-  kArchiveEntrySizes,          // a plain entry whose two sizes differ, or an UnpackedSize that
-                               // no stream of StoredSize bytes can reach
+  kArchiveEntrySizes,          // a plain entry whose two sizes differ
+  kArchiveEntryTooLarge,       // a compressed entry's UnpackedSize that no stream of
+                               // StoredSize bytes can reach
   kArchiveEntryDamaged,        // a stream that does not decode to exactly UnpackedSize bytes
+  kArchiveBlockTooSmall,       // the caller's block is smaller than ArchiveBlockSize said
 };
 
 struct ArchiveReader {
@@ -59,24 +61,33 @@ struct ArchiveReader {
 // OpenArchive's options.
 constexpr int kArchiveCheckMagic = 1;  // refuse an archive without the FA2 magic
 
-// The size of the block that OpenArchive needs for this archive. Checks the
-// header against the payload without decoding anything.
+// The size of the block that OpenArchive needs for this archive: 16 +
+// EntryCount * (280 + 8) bytes, which must fit in 32 bits. Checks the header
+// against the payload without decoding anything; a compressed directory must
+// have enough bytes to decode to EntryCount records at all.
 int ArchiveBlockSize(const uint8_t* payload, size_t payloadSize, int options,
                      uint32_t* blockSize, ArchiveProblem* why);
 
-// Opens the archive into block (blockSize bytes, as ArchiveBlockSize gave).
-// Returns 1, or 0 with *why set; then *reader is not usable.
+// Opens the archive into block (at least the blockSize bytes that
+// ArchiveBlockSize gave, aligned for 64-bit numbers: GlobalAlloc and operator
+// new give such blocks). Returns 1, or 0 with *why set; then only Payload,
+// PayloadSize and Header (zero when the payload is too short for one) are
+// set, so that the caller can word the refusal, and EntryCount is 0. Bytes of
+// a compressed directory after its end marker are ignored, as are bytes after
+// a plain directory's records.
 int OpenArchive(ArchiveReader* reader, const uint8_t* payload, size_t payloadSize, int options,
                 void* block, size_t blockSize, ArchiveProblem* why);
 
 // Finds the first entry, in directory order, whose name equals name under
-// the updater's comparison (ArchiveNamesEqual). Returns 1 and sets *index,
-// or 0 (kArchiveEntryMissing).
+// the updater's comparison (ArchiveNamesEqual). A name field without its NUL
+// is taken as its 260 bytes. Returns 1 and sets *index, or 0 (the problem is
+// kArchiveEntryMissing).
 int FindArchiveEntry(const ArchiveReader* reader, const char* name, uint32_t* index);
 
-// Checks that entry index can be read: its data lies inside the payload, a
-// plain entry's sizes agree, a compressed entry's UnpackedSize is reachable.
-// Returns 1, or 0 with *why set.
+// Checks that entry index can be read: its data lies inside the payload
+// (kArchiveEntryOutside), a plain entry's sizes agree (kArchiveEntrySizes), a
+// compressed entry's UnpackedSize is reachable (kArchiveEntryTooLarge), in
+// that order. Returns 1, or 0 with *why set.
 int CheckArchiveEntry(const ArchiveReader* reader, uint32_t index, ArchiveProblem* why);
 
 // The entry's stored bytes in the payload (StoredSize of them). Only for an

@@ -1,22 +1,22 @@
 #include <windows.h>
 
-#include "archive/archive_directory.h"
 #include "archive/archive_directory_win32.h"
+#include "archive/archive_reader.h"
 #include "common/updater_state.h"
 
 uint8_t* LoadArchiveDirectory() {
-  ArchiveHeader header;
+  State.Archive = ArchiveReader{};
   uint32_t blockSize;
-  if (!CheckArchiveDirectory(State.PayloadImage, State.PayloadSize, &header, &blockSize))
+  ArchiveProblem why;
+  if (!ArchiveBlockSize(State.PayloadImage, State.PayloadSize, 0, &blockSize, &why))
     return nullptr;
-
-  // The bounded decoder reads a compressed directory where it lies in the
-  // payload, so no temporary copy of the stream is needed.
-  uint8_t* block = static_cast<uint8_t*>(GlobalAlloc(GMEM_FIXED, blockSize));
+  void* block = GlobalAlloc(GMEM_FIXED, blockSize);
   if (block == nullptr) return nullptr;
-  if (!DecodeArchiveDirectory(State.PayloadImage, State.PayloadSize, block, blockSize)) {
+  if (!OpenArchive(&State.Archive, State.PayloadImage, State.PayloadSize, 0, block, blockSize,
+                   &why)) {
     GlobalFree(block);
+    State.Archive = ArchiveReader{};
     return nullptr;
   }
-  return block;
+  return static_cast<uint8_t*>(block);
 }

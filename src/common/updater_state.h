@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "archive/archive_format.h"
+#include "archive/archive_reader.h"
 
 constexpr int kPathSize = 260;       // paths, names and short texts
 constexpr int kLongTextSize = 1024;  // long texts, formatted messages, Caption
@@ -32,6 +32,7 @@ struct UpdaterState {
   uint32_t PayloadSize;
   uint8_t* Directory;                     // GlobalAlloc block: header copy + records
   const ArchiveEntry* DirectoryEntries;   // Directory + 16
+  ArchiveReader Archive;                  // the payload opened into Directory
 
   char UpdateIniPath[kPathSize];  // this process's temporary copy of UPDATE.INI
   char SetupIniPath[kPathSize];   // InstPath + SETUP.INI

@@ -3,10 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-int IsCp932LeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 int FindBaseOffset(const char* name, LeadByteTest isLeadByte) {
   int lastSeparator = -1;
   for (int i = 0; name[i] != '\0'; ++i) {

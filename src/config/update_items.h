@@ -57,9 +57,6 @@ struct DiscCopyItem {
 // character. The Win32 side passes the system's test (IsDBCSLeadByte).
 using LeadByteTest = int (*)(unsigned char);
 
-// The Shift-JIS (code page 932) lead bytes: 0x81-0x9F and 0xE0-0xFC.
-int IsCp932LeadByte(unsigned char c);
-
 // Index of the first byte after the last backslash of name, or 0 without
 // one. Double-byte characters are stepped over whole, so a trail byte 0x5C is
 // no separator; a forward slash is none either. A lead byte directly before

@@ -24,6 +24,7 @@ void CleanupTempFiles() {
     GlobalFree(State.Directory);
     State.Directory = nullptr;
     State.DirectoryEntries = nullptr;
+    State.Archive = ArchiveReader{};
   }
   if (State.UpdateIniPath[0]) DeleteFileA(State.UpdateIniPath);
   State.UpdateIniPath[0] = '\0';

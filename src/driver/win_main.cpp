@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "archive/archive_directory_win32.h"
-#include "archive/archive_entry.h"
 #include "common/updater_state.h"
 #include "config/settings_access.h"
 #include "driver/install_record.h"
@@ -17,6 +16,7 @@
 #include "driver/temp_files.h"
 #include "driver/update_message.h"
 #include "platform/update_error.h"
+#include "wizard/archive_entries.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ int RunUpdater(HINSTANCE instance) {
     ShowUpdateError("RESOURCE READ ERROR");
     return 0;
   }
-  State.DirectoryEntries = reinterpret_cast<const ArchiveEntry*>(State.Directory + 16);
+  State.DirectoryEntries = State.Archive.Entries;
 
   // UPDATE.INI goes into a file of this process's own; any message about a
   // failed write comes from ExtractArchiveEntry.

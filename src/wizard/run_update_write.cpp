@@ -1,11 +1,11 @@
 // Writing the update items into the installation folder or the data folder.
 #include <cstdint>
 
-#include "archive/archive_entry.h"
-#include "archive/write_file.h"
 #include "common/updater_state.h"
 #include "platform/join_path.h"
 #include "platform/update_error.h"
+#include "platform/write_file.h"
+#include "wizard/archive_entries.h"
 #include "wizard/run_update_steps.h"
 
 namespace {

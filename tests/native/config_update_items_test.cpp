@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "archive/archive_names.h"
 #include "config/update_items.h"
 
 namespace {
@@ -110,12 +111,6 @@ TEST(ConfigUpdateItem, BaseOffsetRespectsDoubleByteCharacters) {
 
   auto p = Parse("u,\x95\x5C\\\x95\x5C.dat", 0);
   EXPECT_EQ(p.item.BaseOffset, 3);
-}
-
-TEST(ConfigUpdateItem, LeadBytesOfCodePage932) {
-  for (int c = 0; c < 256; ++c) {
-    EXPECT_EQ(IsCp932LeadByte(c), (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) << c;
-  }
 }
 
 TEST(ConfigUpdateItem, OverlongNameIsCut) {

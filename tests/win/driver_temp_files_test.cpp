@@ -45,10 +45,12 @@ TEST(TempFiles, CleanupReleasesTheDirectoryAndDeletesTheCopy) {
   ASSERT_TRUE(WriteBytes(path, "[SETUP]\r\nCompanyName=X\r\n"));
   State.Directory = static_cast<uint8_t*>(GlobalAlloc(GMEM_FIXED, 16));
   State.DirectoryEntries = reinterpret_cast<const ArchiveEntry*>(State.Directory + 16);
+  State.Archive.EntryCount = 3;  // as if opened into the block
 
   CleanupTempFiles();
   EXPECT_EQ(State.Directory, nullptr);
   EXPECT_EQ(State.DirectoryEntries, nullptr);
+  EXPECT_EQ(State.Archive.EntryCount, 0u);
   EXPECT_FALSE(FileExists(path));
   EXPECT_STREQ(State.UpdateIniPath, "");
 }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "archive/archive_directory_win32.h"
-#include "archive/archive_entry.h"
+#include "wizard/archive_entries.h"
 #include "common/updater_state.h"
 #include "harness/import_patch.h"
 #include "harness/message_boxes.h"
@@ -291,7 +291,7 @@ TEST_F(EntryLookup, ReadsWhatTheArchiveToolWrites) {
   State.PayloadSize = static_cast<uint32_t>(image.size());
   State.Directory = LoadArchiveDirectory();
   ASSERT_NE(State.Directory, nullptr);
-  State.DirectoryEntries = reinterpret_cast<const ArchiveEntry*>(State.Directory + 16);
+  State.DirectoryEntries = State.Archive.Entries;
 
   EXPECT_EQ(Load("update.ini"), "[SETUP]");
   EXPECT_EQ(Load("説明書.txt"), text);

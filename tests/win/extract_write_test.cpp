@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_entry.h"
-#include "archive/write_file.h"
+#include "wizard/archive_entries.h"
+#include "platform/write_file.h"
 #include "common/updater_state.h"
 #include "harness/import_patch.h"
 #include "harness/message_boxes.h"

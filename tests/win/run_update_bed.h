@@ -129,7 +129,7 @@ class RunBed {
     if (State.Directory) GlobalFree(State.Directory);
     State.Directory = LoadArchiveDirectory();
     ASSERT_NE(State.Directory, nullptr);
-    State.DirectoryEntries = reinterpret_cast<const ArchiveEntry*>(State.Directory + 16);
+    State.DirectoryEntries = State.Archive.Entries;
   }
 
   // Section UPDATE of UPDATE.INI, one "key=value" a line, written with CR LF

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "archive/archive_directory.h"
+#include "archive/archive_format.h"
 #include "archive/decompress.h"
 #include "fa2/encoder.h"
 #include "fa2/host_files.h"
@@ -114,13 +114,13 @@ int BuildArchiveImage(const std::vector<PackedEntry>& entries, bool compressDire
 int BeginArchive(ArchiveWriter* writer, const std::string& path, std::string* error) {
   writer->file = OpenHostFile(path, "wb", error);
   if (writer->file == nullptr) return 0;
-  writer->position = kFirstEntryDataPosition;
+  writer->position = kArchiveHeaderSize;  // the first entry's data
   writer->records.clear();
   return WriteHostBytes(writer->file, kZeros, kArchiveHeaderSize, error);
 }
 
 int AddArchiveEntry(ArchiveWriter* writer, const PackedEntry& entry, std::string* error) {
-  const uint64_t next = NextEntryDataPosition(writer->position, entry.record);
+  const uint64_t next = writer->position + AlignedStoredSize(entry.record.StoredSize);
   if (next > writer->maxSize) {
     *error = "archive would pass " + Number(writer->maxSize) + " bytes (the limit is 4 GiB)";
     return 0;

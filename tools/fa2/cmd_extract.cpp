@@ -1,12 +1,11 @@
 // fa2 extract: writes entries out as files.
 #include <cstdio>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "fa2/archive_file.h"
-#include "fa2/archive_reader.h"
+#include "fa2/archive_image.h"
 #include "fa2/commands.h"
 #include "fa2/host_files.h"
 #include "fa2/names.h"
@@ -14,10 +13,11 @@
 const char kExtractHelp[] =
     "Usage: fa2 extract ARCHIVE [-C FOLDER] [NAME...]\n"
     "\n"
-    "Writes the entries of ARCHIVE (all, or those named; names match without\n"
-    "regard to ASCII case) as files into the current folder or FOLDER, each with\n"
-    "the entry's last-write time. Existing files are replaced. Of entries that\n"
-    "share a name, the first one is written, as the updater would use it.\n"
+    "Writes the entries of ARCHIVE (all, or those named) as files into the\n"
+    "current folder or FOLDER, each with the entry's last-write time. Existing\n"
+    "files are replaced. Names match as the updater matches them, without regard\n"
+    "to case; of entries that share a name, the first one is written, as the\n"
+    "updater would use it.\n"
     "\n"
     "  -C, --directory FOLDER  write into FOLDER (made when it does not exist)\n"
     "  -h, --help              show this help\n";
@@ -76,41 +76,39 @@ int RunExtract(int argc, char** argv) {
   if (!haveArchive) return ReportUsageError("extract", "no archive given");
 
   std::vector<uint8_t> payload;
-  ArchiveContents archive;
+  OpenedArchive archive;
   std::string error;
   if (!ReadArchiveFile(archivePath, &payload, &error) ||
-      !OpenArchive(payload, &archive, &error)) {
+      !OpenArchiveImage(payload, &archive, &error)) {
     ReportError(archivePath, error);
     return kExitFailed;
   }
+  const ArchiveReader& reader = archive.reader;
 
-  // The first entry of each name, as the updater's lookup finds it.
-  std::unordered_map<std::string, size_t> firstOfName;
-  for (size_t i = 0; i < archive.entries.size(); ++i)
-    firstOfName.emplace(FoldArchiveName(EntryName(archive.entries[i])), i);
-
-  std::vector<size_t> chosen;
+  std::vector<uint32_t> chosen;
   if (requested.empty()) {
-    for (size_t i = 0; i < archive.entries.size(); ++i) {
-      if (firstOfName[FoldArchiveName(EntryName(archive.entries[i]))] == i)
+    // The first entry of each name, as the updater's lookup finds it.
+    std::unordered_set<std::string> seen;
+    for (uint32_t i = 0; i < reader.EntryCount; ++i) {
+      const std::string name = EntryName(reader.Entries[i]);
+      if (seen.insert(FoldArchiveName(name)).second)
         chosen.push_back(i);
       else
         ReportError(archivePath, "note: skipped entry " + std::to_string(i) + " \"" +
-                                     DisplayArchiveName(EntryName(archive.entries[i])) +
+                                     DisplayArchiveName(name) +
                                      "\", hidden by an earlier entry of the same name");
     }
   } else {
-    std::unordered_set<size_t> taken;
+    std::unordered_set<uint32_t> taken;
     for (const std::string& name : requested) {
       std::string archiveName;
-      auto found = firstOfName.end();
-      if (HostNameToArchiveName(name, &archiveName))
-        found = firstOfName.find(FoldArchiveName(archiveName));
-      if (found == firstOfName.end()) {
+      uint32_t found;
+      if (!HostNameToArchiveName(name, &archiveName) ||
+          !FindArchiveEntry(&reader, archiveName.c_str(), &found)) {
         ReportError(archivePath, "no entry named \"" + name + "\"");
         return kExitFailed;
       }
-      if (taken.insert(found->second).second) chosen.push_back(found->second);
+      if (taken.insert(found).second) chosen.push_back(found);
     }
   }
 
@@ -120,8 +118,8 @@ int RunExtract(int argc, char** argv) {
   }
   int status = kExitOk;
   std::vector<uint8_t> content;
-  for (size_t index : chosen) {
-    const ArchiveEntry& entry = archive.entries[index];
+  for (uint32_t index : chosen) {
+    const ArchiveEntry& entry = reader.Entries[index];
     const std::string name = EntryName(entry);
     std::string hostName;
     if (name.size() >= kArchiveNameSize || !IsSafeArchiveName(name) ||
@@ -132,7 +130,7 @@ int RunExtract(int argc, char** argv) {
       status = kExitFailed;
       continue;
     }
-    if (!ReadEntryContent(payload, archive, index, &content, &error)) {
+    if (!ReadEntryContent(reader, index, &content, &error)) {
       ReportError(archivePath, error);
       status = kExitFailed;
       continue;

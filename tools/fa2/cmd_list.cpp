@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fa2/archive_file.h"
-#include "fa2/archive_reader.h"
+#include "fa2/archive_image.h"
 #include "fa2/commands.h"
 #include "fa2/file_time.h"
 #include "fa2/names.h"
@@ -27,17 +27,18 @@ int RunList(int argc, char** argv) {
   if (const int usage = TakeOneArchive("list", argc, argv, &path)) return usage;
 
   std::vector<uint8_t> payload;
-  ArchiveContents archive;
+  OpenedArchive archive;
   std::string error;
-  if (!ReadArchiveFile(path, &payload, &error) || !OpenArchive(payload, &archive, &error)) {
+  if (!ReadArchiveFile(path, &payload, &error) || !OpenArchiveImage(payload, &archive, &error)) {
     ReportError(path, error);
     return kExitFailed;
   }
-  for (size_t i = 0; i < archive.entries.size(); ++i) {
-    const ArchiveEntry& entry = archive.entries[i];
+  const ArchiveReader& reader = archive.reader;
+  for (uint32_t i = 0; i < reader.EntryCount; ++i) {
+    const ArchiveEntry& entry = reader.Entries[i];
     std::printf("%s\t%s\t%u\t%u\t%llu\t%s\n", DisplayArchiveName(EntryName(entry)).c_str(),
                 (entry.Flags & kEntryCompressed) ? "compressed" : "stored", entry.UnpackedSize,
-                entry.StoredSize, static_cast<unsigned long long>(archive.positions[i]),
+                entry.StoredSize, static_cast<unsigned long long>(reader.Positions[i]),
                 FormatFileTimeUtc(EntryFileTime(entry)).c_str());
   }
   return kExitOk;

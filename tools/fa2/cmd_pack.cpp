@@ -23,9 +23,10 @@ const char kPackHelp[] =
     "  --plain-directory     store the directory without compression\n"
     "  -h, --help            show this help\n"
     "\n"
-    "Refused: two names equal without regard to ASCII case, a name of 260 bytes\n"
-    "or more in CP932 or one that CP932 cannot write, a file of 4 GiB or more,\n"
-    "and an archive that would pass 4 GiB.\n";
+    "Refused: two names that the updater cannot tell apart (it compares them\n"
+    "without regard to case), a name of 260 bytes or more in CP932 or one that\n"
+    "CP932 cannot write, a file of 4 GiB or more, and an archive that would\n"
+    "pass 4 GiB.\n";
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fa2/archive_file.h"
-#include "fa2/archive_reader.h"
+#include "fa2/archive_image.h"
 #include "fa2/commands.h"
 
 const char kVerifyHelp[] =

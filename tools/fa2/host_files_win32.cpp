@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "archive/archive_names.h"
 #include "fa2/host_files.h"
 #include "fa2/names.h"
 

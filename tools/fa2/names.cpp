@@ -10,6 +10,8 @@
 #include <cerrno>
 #endif
 
+#include "archive/archive_names.h"
+
 namespace {
 
 #ifndef _WIN32
@@ -33,8 +35,6 @@ int ConvertText(const char* to, const char* from, const std::string& in, std::st
   return 1;
 }
 #endif
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
@@ -98,18 +98,9 @@ std::string DisplayArchiveName(const std::string& archiveName) {
 }
 
 std::string FoldArchiveName(const std::string& name) {
-  std::string folded = name;
-  for (size_t i = 0; i < folded.size(); ++i) {
-    if (IsCp932LeadByte(static_cast<unsigned char>(folded[i])))
-      ++i;  // its second byte stays as it is
-    else
-      folded[i] = AsciiLower(folded[i]);
-  }
+  std::string folded(name.size(), '\0');
+  folded.resize(FoldArchiveName(name.data(), name.size(), folded.data()));
   return folded;
-}
-
-bool ArchiveNamesEqual(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && FoldArchiveName(a) == FoldArchiveName(b);
 }
 
 bool IsSafeArchiveName(const std::string& archiveName) {

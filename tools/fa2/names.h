@@ -24,20 +24,9 @@ int Cp932ToUtf16(const std::string& text, std::u16string* wide);
 // can be, else with every byte that is not printable ASCII written as \xHH.
 std::string DisplayArchiveName(const std::string& archiveName);
 
-// Whether byte starts a double-byte character in CP932. Its second byte may
-// be anything from 0x40 up, letters and the backslash included.
-constexpr bool IsCp932LeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// The name with ASCII capitals made small, except the second bytes of
-// double-byte characters: equal for names that ArchiveNamesEqual finds equal.
+// The name folded by FoldArchiveName (archive/archive_names.h): equal for
+// exactly the names that the updater cannot tell apart.
 std::string FoldArchiveName(const std::string& name);
-
-// Compares two CP932 names without regard to ASCII letter case, as the
-// updater's lookup does: A-Z equal a-z, and the second bytes of double-byte
-// characters are compared as they are.
-bool ArchiveNamesEqual(const std::string& a, const std::string& b);
 
 // Whether a name read from an archive can be written as a file of that name in
 // the output folder: not empty, not "." or "..", and with no folder separator

@@ -1,7 +1,6 @@
 // FA2 archives made in memory for tests of the entry functions, loaded into
 // State as the start-up sequence loads the payload: PayloadImage and
-// PayloadSize over the archive, Directory and DirectoryEntries over a header
-// copy and the records.
+// PayloadSize over the archive, Archive opened into the block at Directory.
 //
 // The payload and the directory each end exactly where an inaccessible page
 // begins, so a function that reads one byte past either crashes the test
@@ -17,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_format.h"
+#include "archive/archive_reader.h"
 #include "common/updater_state.h"
 #include "fa2/encoder.h"
 
@@ -100,22 +99,29 @@ class TestArchive {
                    records.size() * sizeof(ArchiveEntry));
   }
 
-  // Points State at the archive: the payload as it stands now, the directory
-  // from records. Builds first if Build was not called.
+  // Points State at the archive as the start-up sequence does: the records
+  // (as they stand now, damaged or not) are written over the payload's
+  // directory, and the payload is opened with the archive reader into a block
+  // of its own.
   void Load() {
     if (payload.empty()) Build();
-    const uint8_t* image = payloadBytes_.Place(payload.data(), payload.size());
     ArchiveHeader header;
-    std::memcpy(&header, image, sizeof header);
-    header.EntryCount = static_cast<uint32_t>(records.size());
-    std::string directory(reinterpret_cast<const char*>(&header), sizeof header);
-    directory.append(reinterpret_cast<const char*>(records.data()),
-                     records.size() * sizeof(ArchiveEntry));
-    uint8_t* block = directoryBytes_.Place(directory.data(), directory.size());
+    std::memcpy(&header, payload.data(), sizeof header);
+    payload.replace(header.DirectoryOffset, std::string::npos,
+                    reinterpret_cast<const char*>(records.data()),
+                    records.size() * sizeof(ArchiveEntry));
+    const uint8_t* image = payloadBytes_.Place(payload.data(), payload.size());
+    uint32_t blockSize = 0;
+    ArchiveProblem why;
+    ArchiveBlockSize(image, payload.size(), 0, &blockSize, &why);
+    // Aligned for the positions: the block's end is page-aligned and its
+    // size a multiple of 8.
+    uint8_t* block = directoryBytes_.Place(std::string(blockSize, '\0').data(), blockSize);
     State.PayloadImage = image;
     State.PayloadSize = static_cast<uint32_t>(payload.size());
     State.Directory = block;
-    State.DirectoryEntries = reinterpret_cast<const ArchiveEntry*>(block + kArchiveHeaderSize);
+    OpenArchive(&State.Archive, image, payload.size(), 0, block, blockSize, &why);
+    State.DirectoryEntries = State.Archive.Entries;
   }
 
   // Where entry i's data lies in the loaded payload.
@@ -127,6 +133,7 @@ class TestArchive {
       State.PayloadSize = 0;
       State.Directory = nullptr;
       State.DirectoryEntries = nullptr;
+      State.Archive = ArchiveReader{};
     }
   }
 

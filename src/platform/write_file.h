@@ -1,6 +1,6 @@
 // WriteFileWithTime: puts a whole file in place, or leaves the old one alone.
-#ifndef ARCHIVE_WRITE_FILE_H
-#define ARCHIVE_WRITE_FILE_H
+#ifndef PLATFORM_WRITE_FILE_H
+#define PLATFORM_WRITE_FILE_H
 
 #include <windows.h>
 

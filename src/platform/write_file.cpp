@@ -1,4 +1,4 @@
-#include "archive/write_file.h"
+#include "platform/write_file.h"
 
 #include <cstring>
 
