@@ -206,6 +206,12 @@ TEST_F(Fa2Cli, PackRefusesNamesTheArchiveCannotHold) {
   EXPECT_NE(r.err.find(in + "/README.TXT"), std::string::npos) << r.err;
   EXPECT_NE(stat(archive.c_str(), &st), 0);
   EXPECT_NE(stat((archive + ".partial").c_str(), &st), 0);
+  // Full-width letters too: the updater cannot tell these apart either.
+  WriteAll(Path("ＡＢ.txt"), "1");
+  WriteAll(Path("ａｂ.TXT"), "2");
+  r = Fa2({"pack", "-o", archive, Path("ＡＢ.txt"), Path("ａｂ.TXT")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("same entry name"), std::string::npos) << r.err;
 
   // A name without a CP932 form.
   const std::string emoji = Path("smile\xF0\x9F\x98\x80.txt");

@@ -55,15 +55,22 @@ TEST(Fa2Names, NamesWithoutACp932FormAreRefused) {
   EXPECT_EQ(DisplayArchiveName("a\x81\x7F\x01"), "a\\x81\\x7F\\x01");
 }
 
-TEST(Fa2Names, CaseIsFoldedForAsciiLettersOnly) {
+TEST(Fa2Names, NamesCompareAsTheUpdaterComparesThem) {
+  // The whole table is checked against lstrcmpiA under wine; these show its
+  // kinds of folds.
   EXPECT_TRUE(NamesEqual("Update.Ini", "UPDATE.INI"));
   EXPECT_FALSE(NamesEqual("UPDATE.INI", "UPDATE.IN"));
   // ア is 83 41 and ヂ is 83 61: their second bytes differ only as 'A' and 'a'
   // would, yet they are different characters.
   EXPECT_FALSE(NamesEqual(Cp932("ア"), Cp932("ヂ")));
   EXPECT_TRUE(NamesEqual(Cp932("ア.TXT"), Cp932("ア.txt")));
-  // Full-width letters are not ASCII.
-  EXPECT_FALSE(NamesEqual(Cp932("Ａ"), Cp932("ａ")));
+  EXPECT_TRUE(NamesEqual(Cp932("ＡＢ.TXT"), Cp932("ａｂ.txt")));  // full-width letters
+  EXPECT_TRUE(NamesEqual(Cp932("Α"), Cp932("α")));              // Greek
+  EXPECT_FALSE(NamesEqual(Cp932("Ａ"), "A"));                    // width counts
+  EXPECT_TRUE(NamesEqual(Cp932("㎜"), "mm"));                     // a unit symbol
+  EXPECT_TRUE(NamesEqual("\x85\x40", Cp932("・")));             // no character: the default
+  EXPECT_TRUE(NamesEqual("a\x81", Cp932("a・")));                // a lead byte at the end
+  EXPECT_EQ(FoldArchiveName("a\x81"), FoldArchiveName(Cp932("A・")));
 }
 
 TEST(Fa2Names, OnlyPlainFileNamesAreSafeToWrite) {

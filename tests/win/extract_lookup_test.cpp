@@ -50,6 +50,7 @@ TEST_F(EntryLookup, NamesMatchWithoutRegardToCase) {
   archive.Add("ゲームDATA.bin", "game data");  // CP932 with ASCII letters
   archive.Add("表.txt", "0x5C trail byte");
   archive.Add("ア.DAT", "katakana a");  // 0x83 0x41: a trail byte that looks like 'A'
+  archive.Add("ＡＢ.TXT", "full-width");
   archive.Load();
   MessageBoxWatcher boxes;
 
@@ -58,6 +59,7 @@ TEST_F(EntryLookup, NamesMatchWithoutRegardToCase) {
   EXPECT_EQ(Load("ゲームdata.BIN"), "game data");
   EXPECT_EQ(Load("表.TXT"), "0x5C trail byte");
   EXPECT_EQ(Load("ア.dat"), "katakana a");
+  EXPECT_EQ(Load("ａｂ.txt"), "full-width");  // as lstrcmpiA finds them equal
   EXPECT_EQ(boxes.Count(), 0u);
 
   // A comparison that folded bytes instead of characters would take the trail

@@ -98,7 +98,7 @@ std::string DisplayArchiveName(const std::string& archiveName) {
 }
 
 std::string FoldArchiveName(const std::string& name) {
-  std::string folded(name.size(), '\0');
+  std::string folded(name.size() + 1, '\0');
   folded.resize(FoldArchiveName(name.data(), name.size(), folded.data()));
   return folded;
 }

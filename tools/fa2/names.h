@@ -25,7 +25,7 @@ int Cp932ToUtf16(const std::string& text, std::u16string* wide);
 std::string DisplayArchiveName(const std::string& archiveName);
 
 // The name folded by FoldArchiveName (archive/archive_names.h): equal for
-// exactly the names that the updater cannot tell apart.
+// the names that the updater cannot tell apart (and, after kana, a few more).
 std::string FoldArchiveName(const std::string& name);
 
 // Whether a name read from an archive can be written as a file of that name in
