@@ -1,6 +1,7 @@
-// Encodes arbitrary data at a level chosen by the first byte, decodes the
-// stream with the bounded decoder into a buffer of exactly the data's size,
-// and compares.
+// Encodes arbitrary data at every level, decodes each stream with the bounded
+// decoder into a buffer of exactly the data's size, and compares. The first
+// byte picks a stretch of the data to repeat, so that long matches and the
+// longest-match shortcuts meet the fuzzer's data too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,18 +11,24 @@
 #include "archive/decompress.h"
 #include "fa2/encoder.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  int level = data[0] % (kCompressLevelOptimal + 1);
-  ++data;
-  --size;
-  std::vector<uint8_t> stream = CompressBlock(data, size, level);
-  if (stream.size() > CompressBound(size)) abort();
-  std::vector<uint8_t> out(size);
-  size_t produced = 0, consumed = 0;
-  if (!DecompressBlockBounded(out.data(), size, stream.data(), stream.size(), &produced, &consumed))
-    abort();
-  if (produced != size || consumed != stream.size()) abort();
-  if (size != 0 && memcmp(out.data(), data, size) != 0) abort();
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t inputSize) {
+  if (inputSize == 0) return 0;
+  const unsigned repeats = input[0] & 15;
+  std::vector<uint8_t> data(input + 1, input + inputSize);
+  const size_t piece = data.size();
+  for (unsigned i = 0; i < repeats && piece != 0; ++i)
+    data.insert(data.end(), data.begin(), data.begin() + piece);
+  const size_t size = data.size();
+  for (int level = kCompressLevelFastest; level <= kCompressLevelSmallest; ++level) {
+    std::vector<uint8_t> stream = CompressBlock(data.data(), size, level);
+    if (stream.size() > CompressBound(size)) abort();
+    std::vector<uint8_t> out(size);
+    size_t produced = 0, consumed = 0;
+    if (!DecompressBlockBounded(out.data(), size, stream.data(), stream.size(), &produced,
+                                &consumed))
+      abort();
+    if (produced != size || consumed != stream.size()) abort();
+    if (size != 0 && memcmp(out.data(), data.data(), size) != 0) abort();
+  }
   return 0;
 }

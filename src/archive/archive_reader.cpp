@@ -3,23 +3,10 @@
 #include <cstring>
 
 #include "archive/archive_names.h"
+#include "archive/block_format.h"
 #include "archive/decompress.h"
 
 namespace {
-
-// A compressed stream cannot expand by more than this many output bytes per
-// 25 input bits: the densest code is a match of 282 bytes, which takes 25
-// bits (2 code bits, 10 for the shortest distance code, 13 for the longest
-// length code). A size that needs more output than its input can carry is
-// refused before anyone allocates room for it.
-constexpr uint64_t kDensestCodeBits = 25;
-constexpr uint64_t kDensestCodeBytes = 282;
-
-// The most bytes that a stream of streamLength bytes (below 2^50) can decode
-// to.
-constexpr uint64_t MaxDecodedSize(uint64_t streamLength) {
-  return streamLength * 8 * kDensestCodeBytes / kDensestCodeBits;
-}
 
 // What the block holds for each entry: its record and its data position.
 constexpr uint64_t kBlockBytesPerEntry = kArchiveEntrySize + sizeof(uint64_t);

@@ -19,14 +19,13 @@
 // the bytes produced (into room that later output overwrites, or that lies
 // beyond the content but within the capacity). Near the ends a plain loop
 // checks every bit, byte and copy.
-//
-// DecompressBlock knows neither end, so it reads and writes exactly what the
-// stream describes: no byte past the stream, none past the content.
 #include "archive/decompress.h"
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
+
+#include "archive/block_format.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -39,19 +38,10 @@ namespace {
 
 // What one step of the fast loop reads and writes at most. In: a control
 // word, a 32-byte literal move, a speculative control word read after the
-// data byte, a length byte. Out: a 32-byte literal move, then a match of 282
-// bytes whose last 16-byte move runs 15 bytes further.
+// data byte, a length byte. Out: a 32-byte literal move, then the longest
+// match, whose last 16-byte move runs 15 bytes further.
 constexpr ptrdiff_t kInMargin = 4 + 32 + 1 + 4 + 1 + 6;
-constexpr ptrdiff_t kOutMargin = 32 + 282 + 15 + 1;
-
-// Match distance code: D = base + (byte << extra bits) + extra bits, by the
-// number of zero bits before the class's 1 bit (four zeros: the last class).
-constexpr uint32_t kDistanceBase[5] = {0, 512, 1024, 2048, 4096};
-constexpr unsigned kDistanceExtra[5] = {1, 1, 2, 3, 4};
-// Match length code, by the number of zero bits before its 1 bit (five zeros:
-// a length byte follows).
-constexpr uint32_t kLengthBase[6] = {3, 4, 5, 7, 11, 27};
-constexpr unsigned kLengthExtra[6] = {0, 0, 1, 2, 4, 0};
+constexpr ptrdiff_t kOutMargin = 32 + kBlockMaxMatch + 15 + 1;
 
 // For a distance d below 8, the factor that repeats d bytes through 64 bits,
 // and the step (a multiple of d) at which such a word is stored.
@@ -112,16 +102,18 @@ struct CodeHead {
 constexpr CodeHead MakeCodeHead(unsigned i) {
   if (BitsAt(i, 10, 1, 1)) {
     if (!BitsAt(i, 10, 2, 1)) return {1, 0, 3, 3, 0, 0};  // near pair
-    const unsigned e = BitsAt(i, 10, 3, 3);
-    return {static_cast<uint16_t>(257 + e), 3, 3, 6, 0, static_cast<uint8_t>(e == 7)};
+    const unsigned e = BitsAt(i, 10, 3, kFarPairExtraBits);
+    return {static_cast<uint16_t>(kFarPairBase + e), kFarPairExtraBits, 3, 3 + kFarPairExtraBits,
+            0, static_cast<uint8_t>(e == (kEndMarkerValue & 7))};
   }
-  unsigned distanceClass = 0;
-  while (distanceClass < 4 && !BitsAt(i, 10, 2 + distanceClass, 1)) ++distanceClass;
-  const unsigned before = 2 + distanceClass + (distanceClass < 4);
-  const unsigned extra = kDistanceExtra[distanceClass];
-  return {static_cast<uint16_t>(kDistanceBase[distanceClass] + BitsAt(i, 10, before, extra) + 1),
-          static_cast<uint8_t>(extra), static_cast<uint8_t>(before),
-          static_cast<uint8_t>(before + extra), 1, 0};
+  unsigned next = 2;
+  const CodeClass& c = kDistanceClasses[TakeCodeClass(kDistanceClasses, [&] {
+    return BitsAt(i, 10, next++, 1);
+  })];
+  const unsigned before = kMatchPrefixBits + c.prefixBits;
+  return {static_cast<uint16_t>(c.base + BitsAt(i, 10, before, c.extraBits) + 1),
+          c.extraBits, static_cast<uint8_t>(before), static_cast<uint8_t>(before + c.extraBits),
+          1, 0};
 }
 
 // A match's length code, by its first 9 bits.
@@ -132,12 +124,13 @@ struct LengthCode {
 };
 
 constexpr LengthCode MakeLengthCode(unsigned i) {
-  unsigned lengthClass = 0;
-  while (lengthClass < 5 && !BitsAt(i, 9, lengthClass, 1)) ++lengthClass;
-  const unsigned prefix = lengthClass + (lengthClass < 5);
-  const unsigned extra = kLengthExtra[lengthClass];
-  return {static_cast<uint16_t>(kLengthBase[lengthClass] + BitsAt(i, 9, prefix, extra)),
-          static_cast<uint8_t>(prefix + extra), static_cast<uint8_t>(lengthClass == 5)};
+  unsigned next = 0;
+  const CodeClass& c = kLengthClasses[TakeCodeClass(kLengthClasses, [&] {
+    return BitsAt(i, 9, next++, 1);
+  })];
+  const unsigned extra = c.takesByte ? 0 : c.extraBits;
+  return {static_cast<uint16_t>(c.base + BitsAt(i, 9, c.prefixBits, extra)),
+          static_cast<uint8_t>(c.prefixBits + extra), c.takesByte};
 }
 
 // Most codes are short: one look-up by the first kShortCodeBits bits decodes
@@ -297,59 +290,6 @@ inline void CopyMatchExact(uint8_t* op, size_t d, size_t length) {
 
 // ---------------------------------------------------------------------------
 
-void DecompressBlock(void* destination, const void* source) {
-  uint8_t* const out = static_cast<uint8_t*>(destination);
-  uint8_t* op = out;
-  const uint8_t* in = static_cast<const uint8_t*>(source);
-  uint64_t bits = uint64_t{Load32(in)} << 32;
-  unsigned left = 32;
-  in += 4;
-
-  for (;;) {
-    if (left == 0) {
-      bits = uint64_t{Load32(in)} << 32;
-      in += 4;
-      left = 32;
-    }
-    const unsigned run = static_cast<unsigned>(std::countl_one(bits));
-    CopyLiteralsExact(op, in, run);
-    op += run;
-    in += run;
-    bits <<= run;
-    left -= run;
-    if (left == 0) continue;
-
-    // A copy code, decoded as in the bounded decoder, except that the next
-    // control word is read only when the code is known to reach it.
-    // (Decoded from this word's bits and the zeros below them, a code that
-    // fits is found whole, and one that does not is found too long.)
-    uint32_t code = kCodeTables.shortCode[bits >> (64 - kShortCodeBits)];
-    if ((code & kCodeBitsMask) - 1 >= left) code = DecodeCode(bits);
-    unsigned k = code & kCodeBitsMask;
-    size_t byteAt = 0;
-    size_t need = 0;
-    uint64_t v = bits;
-    if (k > left) {
-      const size_t wordFirst = kCodeTables.head[bits >> 54].bitsBeforeByte > left;
-      byteAt = wordFirst << 2;
-      need = 1;
-      v = bits | (uint64_t{Load32(in + 1 - wordFirst)} << (32 - left));
-      code = DecodeCode(v);
-      k = code & kCodeBitsMask;
-    }
-    const uint32_t b = in[byteAt];
-    if ((code & kEndMarkerIfFF) && b == 0xFF) return;
-    const size_t distance = CodeDistance(code, b);
-    size_t length = CodeLength(code);
-    in += 1 + (need << 2);
-    if (code & kTakesLengthByte) length += *in++;
-    bits = need ? v << k : bits << k;
-    left = left - k + static_cast<unsigned>(need << 5);
-    CopyMatchExact(op, distance, length);
-    op += length;
-  }
-}
-
 namespace {
 
 // The bounded decoder's body, compiled twice below: once for any x86-64 and
@@ -494,22 +434,18 @@ namespace {
         if (!far) {
           distance = b + 1;
         } else {
-          const uint32_t v = b * 8 + number(3);
+          const uint32_t v = b << kFarPairExtraBits | number(kFarPairExtraBits);
           if (bad) return 0;
-          if (v == 2047) break;
-          distance = v + 257;
+          if (v == kEndMarkerValue) break;
+          distance = v + kFarPairBase;
         }
         length = 2;
       } else {
-        unsigned distanceClass = 0;
-        while (distanceClass < 4 && !bit()) ++distanceClass;
+        const CodeClass& dc = kDistanceClasses[TakeCodeClass(kDistanceClasses, bit)];
         const uint32_t b = byte();
-        distance = kDistanceBase[distanceClass] + (b << kDistanceExtra[distanceClass]) +
-                   number(kDistanceExtra[distanceClass]) + 1;
-        unsigned lengthClass = 0;
-        while (lengthClass < 5 && !bit()) ++lengthClass;
-        length = kLengthBase[lengthClass] + number(kLengthExtra[lengthClass]);
-        if (lengthClass == 5) length += byte();
+        distance = dc.base + (b << dc.extraBits) + number(dc.extraBits) + 1;
+        const CodeClass& lc = kLengthClasses[TakeCodeClass(kLengthClasses, bit)];
+        length = lc.base + (lc.takesByte ? byte() : number(lc.extraBits));
       }
       if (bad || distance > static_cast<size_t>(op - out) ||
           length > static_cast<size_t>(outEnd - op))

@@ -1,6 +1,6 @@
-// The FA2 block encoder: hash chains over the 8 KiB window, greedy or lazy
-// parsing, and a bit writer that places each control word where the decoder
-// will look for it.
+// The FA2 block encoder: hash chains over the window, a greedy, lazy or
+// cost-optimal parse, and a bit writer that places each control word where
+// the decoder will look for it.
 #include "fa2/encoder.h"
 
 #include <algorithm>
@@ -9,13 +9,7 @@
 
 namespace {
 
-constexpr size_t kWindow = 8192;         // largest match distance
-constexpr size_t kMaxMatch = 282;        // longest match
-constexpr size_t kMinMatch = 3;          // shortest match; two bytes go as pairs
-constexpr size_t kMaxNearPair = 256;     // pair distances 1..256 ...
-constexpr size_t kMaxFarPair = 2303;     // ... and 257..2303 (V 2047 is the end marker)
 constexpr int kMaxHashBits = 15;  // hash chain heads; fewer for small inputs
-constexpr uint32_t kLiteralCost = 9;     // in stream bits: one control bit and one byte
 
 void StoreLe32(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -76,89 +70,73 @@ size_t FinishStream(StreamWriter& s) {
 }
 
 void PutLiteral(StreamWriter& s, uint8_t byte) {
-  PutBits(s, 1, 1);
+  PutBits(s, 1, kLiteralCodeBits);
   PutByte(s, byte);
 }
 
-// A two-byte copy: near pair for distances up to 256, far pair beyond.
+// Per match distance, its class by (distance - 1) >> 9, and the stream bits
+// of a match by length, code prefix included, without the distance code.
+struct CostTables {
+  uint8_t distanceClass[kBlockWindow >> 9];
+  uint8_t lengthClass[kBlockMaxMatch + 1];
+  uint8_t lengthCost[kBlockMaxMatch + 1];
+  constexpr CostTables() : distanceClass(), lengthClass(), lengthCost() {
+    for (uint32_t i = 0; i < (kBlockWindow >> 9); ++i)
+      distanceClass[i] = static_cast<uint8_t>(DistanceClassOf((i << 9) + 1));
+    for (uint32_t n = kBlockMinMatch; n <= kBlockMaxMatch; ++n) {
+      lengthClass[n] = static_cast<uint8_t>(LengthClassOf(n));
+      lengthCost[n] = static_cast<uint8_t>(kMatchPrefixBits + ClassCost(kLengthClasses[lengthClass[n]]));
+    }
+  }
+};
+constexpr CostTables kCost;
+static_assert(DistanceClassOf(512) == 0 && DistanceClassOf(513) == 1,
+              "distance classes are whole multiples of 512 distances");
+
+const CodeClass& DistanceClass(size_t distance) {
+  return kDistanceClasses[kCost.distanceClass[(distance - 1) >> 9]];
+}
+
+// A two-byte copy: a near pair, or a far pair (the far pair of the end
+// marker's value is never a copy).
 void PutPair(StreamWriter& s, size_t distance) {
-  if (distance <= kMaxNearPair) {
-    PutBits(s, 0b010, 3);
+  const uint32_t far = distance > kNearPairMaxDistance;
+  PutBits(s, kPairPrefix << 1 | far, kPairPrefixBits + 1);
+  if (!far) {
     PutByte(s, static_cast<uint32_t>(distance - 1));
   } else {
-    uint32_t v = static_cast<uint32_t>(distance - 257);
-    PutBits(s, 0b011, 3);
-    PutByte(s, v >> 3);
-    PutBits(s, v & 7, 3);
+    const uint32_t v = static_cast<uint32_t>(distance - kFarPairBase);
+    PutByte(s, v >> kFarPairExtraBits);
+    PutBits(s, v, kFarPairExtraBits);
   }
 }
 
 void PutEndMarker(StreamWriter& s) {
-  PutBits(s, 0b011, 3);
-  PutByte(s, 0xFF);
-  PutBits(s, 7, 3);
+  PutBits(s, kPairPrefix << 1 | 1, kPairPrefixBits + 1);
+  PutByte(s, kEndMarkerValue >> kFarPairExtraBits);
+  PutBits(s, kEndMarkerValue, kFarPairExtraBits);
 }
 
+// The match prefix, the distance code (prefix, byte, extra bits) and the
+// length code (prefix, then extra bits or a byte).
 void PutMatch(StreamWriter& s, size_t length, size_t distance) {
-  uint32_t d = static_cast<uint32_t>(distance - 1);
-  PutBits(s, 0b00, 2);
-  if (d < 512) {
-    PutBits(s, 1, 1);
-    PutByte(s, d >> 1);
-    PutBits(s, d & 1, 1);
-  } else if (d < 1024) {
-    PutBits(s, 0b01, 2);
-    PutByte(s, (d - 512) >> 1);
-    PutBits(s, d & 1, 1);
-  } else if (d < 2048) {
-    PutBits(s, 0b001, 3);
-    PutByte(s, (d - 1024) >> 2);
-    PutBits(s, d & 3, 2);
-  } else if (d < 4096) {
-    PutBits(s, 0b0001, 4);
-    PutByte(s, (d - 2048) >> 3);
-    PutBits(s, d & 7, 3);
-  } else {
-    PutBits(s, 0b0000, 4);
-    PutByte(s, (d - 4096) >> 4);
-    PutBits(s, d & 15, 4);
-  }
-  uint32_t n = static_cast<uint32_t>(length);
-  if (n == 3) {
-    PutBits(s, 1, 1);
-  } else if (n == 4) {
-    PutBits(s, 0b01, 2);
-  } else if (n <= 6) {
-    PutBits(s, 0b001, 3);
-    PutBits(s, n - 5, 1);
-  } else if (n <= 10) {
-    PutBits(s, 0b0001, 4);
-    PutBits(s, n - 7, 2);
-  } else if (n <= 26) {
-    PutBits(s, 0b00001, 5);
-    PutBits(s, n - 11, 4);
-  } else {
-    PutBits(s, 0b00000, 5);
-    PutByte(s, n - 27);
-  }
+  PutBits(s, kMatchPrefix, kMatchPrefixBits);
+  const CodeClass& dc = DistanceClass(distance);
+  const uint32_t d = static_cast<uint32_t>(distance - 1 - dc.base);
+  PutBits(s, dc.prefix, dc.prefixBits);
+  PutByte(s, d >> dc.extraBits);
+  PutBits(s, d, dc.extraBits);
+  const CodeClass& lc = kLengthClasses[kCost.lengthClass[length]];
+  const uint32_t n = static_cast<uint32_t>(length - lc.base);
+  PutBits(s, lc.prefix, lc.prefixBits);
+  if (lc.takesByte) PutByte(s, n);
+  else PutBits(s, n, lc.extraBits);
 }
 
 // Stream bits that a copy of length bytes from distance costs.
 uint32_t CopyCost(size_t length, size_t distance) {
-  if (length == 2) return distance <= kMaxNearPair ? 11 : 14;
-  uint32_t cost = 2;
-  if (distance <= 512) cost += 10;
-  else if (distance <= 1024) cost += 11;
-  else if (distance <= 2048) cost += 13;
-  else if (distance <= 4096) cost += 15;
-  else cost += 16;
-  if (length == 3) cost += 1;
-  else if (length == 4) cost += 2;
-  else if (length <= 6) cost += 4;
-  else if (length <= 10) cost += 6;
-  else if (length <= 26) cost += 9;
-  else cost += 13;
-  return cost;
+  if (length == 2) return PairCost(static_cast<uint32_t>(distance));
+  return kCost.lengthCost[length] + ClassCost(DistanceClass(distance));
 }
 
 struct Copy {
@@ -167,17 +145,28 @@ struct Copy {
   int32_t savings = 0;  // bits saved against literals
 };
 
+enum class Parse { kGreedy, kLazy, kOptimal };
+
 struct LevelParams {
-  int maxChain;      // hash chain entries looked at per position
-  size_t niceLength; // a match this long is taken at once
-  bool lazy;
+  int maxChain;       // hash chain entries looked at per position
+  size_t niceLength;  // a match this long is taken at once
+  Parse parse;
 };
 
+// Levels 1 to 9. Level 1 is the former fastest level, 6 the former default
+// and 8 the former best.
 constexpr LevelParams kLevels[] = {
-    {4, 32, false},    // kCompressLevelFastest
-    {48, 128, true},   // kCompressLevelDefault
-    {1024, kMaxMatch, true},  // kCompressLevelBest
+    {4, 32, Parse::kGreedy},
+    {8, 48, Parse::kGreedy},
+    {8, 64, Parse::kLazy},
+    {16, 96, Parse::kLazy},
+    {32, 128, Parse::kLazy},
+    {48, 128, Parse::kLazy},
+    {256, kBlockMaxMatch, Parse::kLazy},
+    {1024, kBlockMaxMatch, Parse::kLazy},
+    {1024, kBlockMaxMatch, Parse::kOptimal},
 };
+static_assert(std::size(kLevels) == kCompressLevelSmallest - kCompressLevelFastest + 1);
 
 // Hash chains over the window: head holds the last position (plus one, zero
 // for none) of each hash of three bytes, prev links each position to the
@@ -231,75 +220,78 @@ size_t MatchLength(const uint8_t* a, const uint8_t* b, size_t limit) {
   return n;
 }
 
+// The distance of the nearest two-byte copy at pos that a pair can code, or
+// 0 for none.
+size_t FindPair(const MatchFinder& f, size_t pos) {
+  const uint8_t* cur = f.data + pos;
+  const size_t c = f.lastPair[PairKey(cur, f.hashBits + 1)];
+  if (c == 0 || pos - (c - 1) > kFarPairMaxDistance || f.data[c - 1] != cur[0] ||
+      f.data[c] != cur[1])
+    return 0;
+  return pos - (c - 1);
+}
+
+// Walks the hash chain at pos, nearest position first, and calls found(length,
+// distance) for each match longer than every nearer one: so each call gives
+// the nearest distance for the lengths above the previous call's, up to its
+// own. Matches are at most limit bytes long (limit >= kBlockMinMatch).
+template <typename Found>
+void WalkChain(const MatchFinder& f, size_t pos, size_t limit, Found&& found) {
+  const uint8_t* cur = f.data + pos;
+  size_t chainBest = kBlockMinMatch - 1;
+  size_t cand = f.head[Hash3(cur, f.hashBits)];
+  for (int depth = f.params.maxChain; cand != 0 && depth > 0; --depth) {
+    const size_t c = cand - 1;
+    const size_t distance = pos - c;
+    if (distance > kBlockWindow) break;
+    const uint8_t* m = f.data + c;
+    if (m[chainBest] == cur[chainBest]) {
+      const size_t len = MatchLength(m, cur, limit);
+      if (len > chainBest) {
+        chainBest = len;
+        if (!found(len, distance) || len == limit) break;
+      }
+    }
+    const size_t next = f.prev[c & f.prevMask];
+    if (next >= cand) break;  // a link overwritten by a newer position
+    cand = next;
+  }
+}
+
 // The copy that saves the most bits at pos, from positions already inserted
 // (all of them before pos).
 Copy FindCopy(const MatchFinder& f, size_t pos) {
   Copy best;
-  size_t avail = std::min(f.size - pos, kMaxMatch);
+  const size_t avail = std::min<size_t>(f.size - pos, kBlockMaxMatch);
   if (avail < 2) return best;
-  const uint8_t* cur = f.data + pos;
-  if (size_t c = f.lastPair[PairKey(cur, f.hashBits + 1)];
-      c != 0 && pos - (c - 1) <= kMaxFarPair && f.data[c - 1] == cur[0] && f.data[c] == cur[1]) {
+  if (const size_t d = FindPair(f, pos)) {
     best.length = 2;
-    best.distance = pos - (c - 1);
-    best.savings = static_cast<int32_t>(2 * kLiteralCost - CopyCost(2, best.distance));
+    best.distance = d;
+    best.savings = static_cast<int32_t>(2 * kLiteralCost - CopyCost(2, d));
   }
-  if (avail < kMinMatch) return best;
-  size_t chainBest = kMinMatch - 1;
-  size_t cand = f.head[Hash3(cur, f.hashBits)];
-  for (int depth = f.params.maxChain; cand != 0 && depth > 0; --depth) {
-    size_t c = cand - 1;
-    size_t distance = pos - c;
-    if (distance > kWindow) break;
-    const uint8_t* m = f.data + c;
-    if (m[chainBest] == cur[chainBest]) {
-      size_t len = MatchLength(m, cur, avail);
-      if (len > chainBest) {
-        chainBest = len;
-        int32_t savings = static_cast<int32_t>(len * kLiteralCost - CopyCost(len, distance));
-        if (savings > best.savings) {
-          best.length = len;
-          best.distance = distance;
-          best.savings = savings;
-        }
-        if (len >= f.params.niceLength || len == avail) break;
-      }
+  if (avail < kBlockMinMatch) return best;
+  WalkChain(f, pos, avail, [&](size_t len, size_t distance) {
+    const int32_t savings = static_cast<int32_t>(len * kLiteralCost - CopyCost(len, distance));
+    if (savings > best.savings) {
+      best.length = len;
+      best.distance = distance;
+      best.savings = savings;
     }
-    size_t next = f.prev[c & f.prevMask];
-    if (next >= cand) break;  // a link overwritten by a newer position
-    cand = next;
-  }
+    return len < f.params.niceLength;
+  });
   return best;
 }
 
-void PutCopy(StreamWriter& s, const Copy& c) {
-  if (c.length == 2) PutPair(s, c.distance);
-  else PutMatch(s, c.length, c.distance);
+void PutCopy(StreamWriter& s, size_t length, size_t distance) {
+  if (length == 2) PutPair(s, distance);
+  else PutMatch(s, length, distance);
 }
 
-}  // namespace
-
-size_t CompressBound(size_t size) { return size + size / 8 + 16; }
-
-std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t size, int level) {
-  level = std::clamp(level, kCompressLevelFastest, kCompressLevelBest);
-  std::vector<uint8_t> out(CompressBound(size));
-  StreamWriter s;
-  StartStream(s, out.data());
-
-  MatchFinder f;
-  f.data = data;
-  f.size = size;
-  // Tables sized to the input, so that small blocks (a directory, a short
-  // file) do not pay for clearing large ones.
-  f.hashBits = std::clamp(static_cast<int>(std::bit_width(size)), 8, kMaxHashBits);
-  f.prevMask = std::min(kWindow, std::bit_ceil(std::max<size_t>(size, 1))) - 1;
-  f.head.assign(size_t{1} << f.hashBits, 0);
-  f.prev.assign(f.prevMask + 1, 0);
-  f.lastPair.assign(size_t{1} << (f.hashBits + 1), 0);
-  f.inserted = 0;
-  f.params = kLevels[level];
-
+// Greedy or lazy parse: at each position the copy that saves the most bits;
+// the lazy parse first looks whether the copy one byte on saves more.
+void ParseGreedy(MatchFinder& f, StreamWriter& s) {
+  const uint8_t* data = f.data;
+  const size_t size = f.size;
   size_t pos = 0;
   while (pos < size) {
     InsertUpTo(f, pos);
@@ -312,7 +304,7 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t size, int level) 
     }
     // Lazy parse: while the copy at the next position saves more, emit a
     // literal here and move on to it.
-    if (f.params.lazy) {
+    if (f.params.parse == Parse::kLazy) {
       while (m.length < f.params.niceLength && pos + 1 < size) {
         Copy next = FindCopy(f, pos + 1);
         InsertUpTo(f, pos + 2);
@@ -322,9 +314,117 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t size, int level) 
         m = next;
       }
     }
-    PutCopy(s, m);
+    PutCopy(s, m.length, m.distance);
     pos += m.length;
   }
+}
+
+// The optimal parse. Every code has a fixed cost in stream bits whatever its
+// place (control words only collect the bits), so the cheapest stream for a
+// stretch of input is a shortest path: cost[k] is the fewest bits that code
+// the first k bytes of the stretch, reached forward from every position by a
+// literal, the nearest pair, and for every match length the nearest distance
+// that reaches it. The input is parsed in stretches of kStretch bytes
+// (copies end within their stretch), which bounds the memory; a stretch also
+// ends at a match of niceLength bytes, which is taken as it is.
+constexpr size_t kStretch = size_t{1} << 18;
+
+struct Step {
+  uint16_t length;  // 1: literal
+  uint16_t distance;
+};
+
+void ParseOptimal(MatchFinder& f, StreamWriter& s) {
+  const size_t size = f.size;
+  const size_t stretch = std::min(kStretch, size);
+  std::vector<uint32_t> cost(stretch + 1);
+  std::vector<Step> step(stretch + 1);
+  std::vector<Step> path;
+  size_t start = 0;
+  while (start < size) {
+    const size_t end = std::min(size, start + stretch);
+    const size_t n = end - start;
+    std::fill(cost.begin() + 1, cost.begin() + n + 1, UINT32_MAX);
+    cost[0] = 0;
+    size_t stop = n;          // where the path through the costs ends
+    Step taken = {0, 0};      // a long match taken after stop
+    for (size_t k = 0; k < n; ++k) {
+      const size_t pos = start + k;
+      const uint32_t here = cost[k];
+      if (here + kLiteralCost < cost[k + 1]) {
+        cost[k + 1] = here + kLiteralCost;
+        step[k + 1] = {1, 0};
+      }
+      const size_t limit = std::min<size_t>(n - k, kBlockMaxMatch);
+      if (limit < 2) continue;
+      InsertUpTo(f, pos);
+      if (const size_t d = FindPair(f, pos)) {
+        const uint32_t c = here + PairCost(static_cast<uint32_t>(d));
+        if (c < cost[k + 2]) {
+          cost[k + 2] = c;
+          step[k + 2] = {2, static_cast<uint16_t>(d)};
+        }
+      }
+      if (limit < kBlockMinMatch) continue;
+      size_t from = kBlockMinMatch;
+      WalkChain(f, pos, limit, [&](size_t len, size_t distance) {
+        if (len >= f.params.niceLength) {
+          taken = {static_cast<uint16_t>(len), static_cast<uint16_t>(distance)};
+          return false;
+        }
+        const uint32_t base = here + ClassCost(DistanceClass(distance));
+        for (size_t l = from; l <= len; ++l) {
+          const uint32_t c = base + kCost.lengthCost[l];
+          if (c < cost[k + l]) {
+            cost[k + l] = c;
+            step[k + l] = {static_cast<uint16_t>(l), static_cast<uint16_t>(distance)};
+          }
+        }
+        from = len + 1;
+        return true;
+      });
+      if (taken.length != 0) {
+        stop = k;
+        break;
+      }
+    }
+    // Back from stop along the chosen steps, then out in stream order.
+    path.clear();
+    for (size_t k = stop; k > 0; k -= step[k].length) path.push_back(step[k]);
+    if (taken.length != 0) path.insert(path.begin(), taken);
+    size_t pos = start;
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+      if (it->length == 1) PutLiteral(s, f.data[pos]);
+      else PutCopy(s, it->length, it->distance);
+      pos += it->length;
+    }
+    start = pos;
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t size, int level) {
+  level = std::clamp(level, kCompressLevelFastest, kCompressLevelSmallest);
+  std::vector<uint8_t> out(CompressBound(size));
+  StreamWriter s;
+  StartStream(s, out.data());
+
+  MatchFinder f;
+  f.data = data;
+  f.size = size;
+  // Tables sized to the input, so that small blocks (a directory, a short
+  // file) do not pay for clearing large ones.
+  f.hashBits = std::clamp(static_cast<int>(std::bit_width(size)), 8, kMaxHashBits);
+  f.prevMask = std::min<size_t>(kBlockWindow, std::bit_ceil(std::max<size_t>(size, 1))) - 1;
+  f.head.assign(size_t{1} << f.hashBits, 0);
+  f.prev.assign(f.prevMask + 1, 0);
+  f.lastPair.assign(size_t{1} << (f.hashBits + 1), 0);
+  f.inserted = 0;
+  f.params = kLevels[level - kCompressLevelFastest];
+
+  if (f.params.parse == Parse::kOptimal) ParseOptimal(f, s);
+  else ParseGreedy(f, s);
   PutEndMarker(s);
   out.resize(FinishStream(s));
   return out;

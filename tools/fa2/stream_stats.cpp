@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "archive/block_format.h"
+
 namespace {
 
 struct StreamReader {
@@ -64,10 +66,10 @@ int AnalyzeStream(const uint8_t* source, size_t sourceLength, StreamStats* stats
         TakeByte(r);
         ++s.nearPairs;
       } else {
-        uint32_t v = TakeByte(r) * 8;
-        v += TakeBits(r, 3);
+        uint32_t v = TakeByte(r) << kFarPairExtraBits;
+        v |= TakeBits(r, kFarPairExtraBits);
         if (r.truncated) break;
-        if (v == 2047) {
+        if (v == kEndMarkerValue) {
           s.streamLength = r.pos;
           *stats = s;
           return 1;
@@ -77,17 +79,13 @@ int AnalyzeStream(const uint8_t* source, size_t sourceLength, StreamStats* stats
       s.outputSize += 2;
       continue;
     }
-    int distanceClass = 0;
-    while (distanceClass < 4 && TakeBit(r) == 0) ++distanceClass;
-    static const int kExtraBits[5] = {1, 1, 2, 3, 4};
+    auto bit = [&] { return TakeBit(r); };
+    const int distanceClass = TakeCodeClass(kDistanceClasses, bit);
     TakeByte(r);
-    TakeBits(r, kExtraBits[distanceClass]);
-    int lengthClass = 0;
-    while (lengthClass < 5 && TakeBit(r) == 0) ++lengthClass;
-    static const int kLengthBase[6] = {3, 4, 5, 7, 11, 27};
-    static const int kLengthBits[6] = {0, 0, 1, 2, 4, 0};
-    uint32_t length = kLengthBase[lengthClass] + TakeBits(r, kLengthBits[lengthClass]);
-    if (lengthClass == 5) length += TakeByte(r);
+    TakeBits(r, kDistanceClasses[distanceClass].extraBits);
+    const int lengthClass = TakeCodeClass(kLengthClasses, bit);
+    const CodeClass& lc = kLengthClasses[lengthClass];
+    const uint32_t length = lc.base + (lc.takesByte ? TakeByte(r) : TakeBits(r, lc.extraBits));
     ++s.matches;
     ++s.distanceClass[distanceClass];
     ++s.lengthClass[lengthClass];

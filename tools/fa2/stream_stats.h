@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive/block_format.h"
+
 struct StreamStats {
   uint64_t literals;
   uint64_t nearPairs;
@@ -13,9 +15,9 @@ struct StreamStats {
   uint64_t matches;
   // Matches by distance class: 1-512, 513-1024, 1025-2048, 2049-4096,
   // 4097-8192.
-  uint64_t distanceClass[5];
+  uint64_t distanceClass[kDistanceClassCount];
   // Matches by length class: 3, 4, 5-6, 7-10, 11-26, 27-282.
-  uint64_t lengthClass[6];
+  uint64_t lengthClass[kLengthClassCount];
   uint64_t outputSize;    // bytes the stream decodes to
   uint64_t streamLength;  // bytes up to and including the end marker
 };
