@@ -93,11 +93,14 @@ std::vector<std::string> Lines(const std::string& text) {
 TEST_F(Fa2Cli, CorpusRoundTripsThroughPackListExtractVerify) {
   const std::vector<std::string> files = {"packed.png", "photo.bmp",  "program.dll",
                                           "screen.bmp", "script.sjis.txt", "voice.wav"};
-  for (const bool store : {false, true}) {
-    SCOPED_TRACE(store ? "--store --plain-directory" : "default");
-    const std::string archive = Path(store ? "store.fa2" : "corpus.fa2");
+  const std::vector<std::vector<std::string>> variants = {
+      {}, {"--store", "--plain-directory"}, {"--level", "1"}};
+  for (const std::vector<std::string>& options : variants) {
+    const bool store = !options.empty() && options[0] == "--store";
+    SCOPED_TRACE(options.empty() ? "default" : options[0]);
+    const std::string archive = Path(options.empty() ? "corpus.fa2" : options[0].substr(2) + ".fa2");
     std::vector<std::string> pack = {"pack", "-o", archive};
-    if (store) pack.insert(pack.end(), {"--store", "--plain-directory"});
+    pack.insert(pack.end(), options.begin(), options.end());
     pack.push_back(CORPUS_DIR);
     RunResult r = Fa2(pack);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -137,7 +140,7 @@ TEST_F(Fa2Cli, CorpusRoundTripsThroughPackListExtractVerify) {
     r = Fa2({"verify", archive});
     EXPECT_EQ(r.exitCode, 0) << r.err;
 
-    const std::string out = Path(store ? "out_store" : "out");
+    const std::string out = archive + ".out";
     r = Fa2({"extract", archive, "-C", out});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const std::string& file : files) {
@@ -338,6 +341,9 @@ TEST_F(Fa2Cli, ExitCodesAndHelp) {
   EXPECT_EQ(Fa2({"pack", Path("x")}).exitCode, 2);              // no -o
   EXPECT_EQ(Fa2({"pack", "-o", Path("a.fa2")}).exitCode, 2);    // nothing to pack
   EXPECT_EQ(Fa2({"pack", "--fast", "-o", "a", "b"}).exitCode, 2);
+  for (const char* level : {"0", "10", "x", ""})
+    EXPECT_EQ(Fa2({"pack", "--level", level, "-o", "a", "b"}).exitCode, 2) << level;
+  EXPECT_EQ(Fa2({"pack", "-o", "a", "b", "--level"}).exitCode, 2);
   EXPECT_EQ(Fa2({"list"}).exitCode, 2);
   EXPECT_EQ(Fa2({"list", "a", "b"}).exitCode, 2);
   EXPECT_EQ(Fa2({"verify", "-x", "a"}).exitCode, 2);

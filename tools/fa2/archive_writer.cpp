@@ -15,9 +15,9 @@ std::string Number(uint64_t value) { return std::to_string(value); }
 
 // Compresses and checks that the stream gives the data back, so that an
 // encoder fault can never reach an archive.
-int CompressChecked(const uint8_t* data, size_t size, std::vector<uint8_t>* stream,
+int CompressChecked(const uint8_t* data, size_t size, int level, std::vector<uint8_t>* stream,
                     std::string* error) {
-  *stream = CompressBlock(data, size);
+  *stream = CompressBlock(data, size, level);
   std::vector<uint8_t> check(size);
   size_t produced = 0, consumed = 0;
   if (!DecompressBlockBounded(check.data(), check.size(), stream->data(), stream->size(),
@@ -40,7 +40,7 @@ ArchiveHeader MakeHeader(bool compressedDirectory, uint64_t directoryOffset, siz
 }  // namespace
 
 int PackEntry(const std::string& archiveName, uint64_t fileTime, const uint8_t* content,
-              size_t size, bool storeOnly, PackedEntry* entry, std::string* error) {
+              size_t size, bool storeOnly, PackedEntry* entry, std::string* error, int level) {
   if (archiveName.empty() || archiveName.find('\0') != std::string::npos) {
     *error = "name is empty or holds a NUL byte";
     return 0;
@@ -61,7 +61,7 @@ int PackEntry(const std::string& archiveName, uint64_t fileTime, const uint8_t* 
   entry->record.UnpackedSize = static_cast<uint32_t>(size);
 
   if (!storeOnly) {
-    if (!CompressChecked(content, size, &entry->stored, error)) return 0;
+    if (!CompressChecked(content, size, level, &entry->stored, error)) return 0;
     if (entry->stored.size() < size) {
       entry->record.Flags = kEntryCompressed;
       entry->record.StoredSize = static_cast<uint32_t>(entry->stored.size());
@@ -86,7 +86,7 @@ int EncodeDirectory(const std::vector<ArchiveEntry>& records, bool compressed,
     directory->assign(plain, plain + bytes);
     return 1;
   }
-  return CompressChecked(plain, bytes, directory, error);
+  return CompressChecked(plain, bytes, kCompressLevelDefault, directory, error);
 }
 
 int BuildArchiveImage(const std::vector<PackedEntry>& entries, bool compressDirectory,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive_format.h"
+#include "fa2/encoder.h"
 
 struct PackedEntry {
   ArchiveEntry record;
@@ -20,10 +21,12 @@ struct PackedEntry {
 // most 259 bytes, no NUL). The content is compressed (Flags 2) when the
 // stream is shorter than the content, else stored plain (Flags 1); storeOnly
 // stores it plain in any case. Every stream is decoded again and compared
-// with the content before it is used. Fails on a name that does not fit or
-// content of 4 GiB or more.
+// with the content before it is used. level is the encoder's level. Fails on
+// a name that does not fit or content of 4 GiB or more. Safe to call from
+// several threads at once.
 int PackEntry(const std::string& archiveName, uint64_t fileTime, const uint8_t* content,
-              size_t size, bool storeOnly, PackedEntry* entry, std::string* error);
+              size_t size, bool storeOnly, PackedEntry* entry, std::string* error,
+              int level = kCompressLevelDefault);
 
 // The directory as it is stored: the records one after the other, or those
 // bytes as one compressed stream.

@@ -1,7 +1,17 @@
 // fa2 pack: makes an archive from files and the regular files of folders.
+//
+// Entries are read and compressed on worker threads, as many as the
+// processor has cores (never more than entries), and written to the archive
+// in order by the main thread, which also shows the progress. Workers run at
+// most a few entries ahead of the writer, so that only those entries are in
+// memory at once.
+#include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -11,7 +21,7 @@
 #include "fa2/names.h"
 
 const char kPackHelp[] =
-    "Usage: fa2 pack -o ARCHIVE [--store] [--plain-directory] FILE_OR_FOLDER...\n"
+    "Usage: fa2 pack -o ARCHIVE [--level N] [--store] [--plain-directory] FILE_OR_FOLDER...\n"
     "\n"
     "Makes the FA2 archive ARCHIVE. Entries follow the order of the arguments; a\n"
     "folder adds its regular files (not its sub-folders), sorted by name. An entry\n"
@@ -19,6 +29,8 @@ const char kPackHelp[] =
     "time. Each entry is compressed when that saves bytes, else stored.\n"
     "\n"
     "  -o, --output ARCHIVE  the archive to write (replaced when it exists)\n"
+    "  --level N             compression level, 1 (fastest) to 9 (smallest); 6 if not\n"
+    "                        given\n"
     "  --store               store every entry without compression\n"
     "  --plain-directory     store the directory without compression\n"
     "  -h, --help            show this help\n"
@@ -104,7 +116,7 @@ int CollectSources(const std::vector<std::string>& inputs, std::vector<PackSourc
   return 1;
 }
 
-// Progress on a terminal, for packs that take more than a moment.
+// Progress on a terminal, for packs that take more than a couple of seconds.
 struct Progress {
   bool enabled = StandardErrorIsTerminal();
   uint64_t start = SteadyMilliseconds();
@@ -114,7 +126,7 @@ struct Progress {
   void Update(size_t done, size_t count, uint64_t bytesDone, uint64_t bytesTotal) {
     if (!enabled) return;
     const uint64_t now = SteadyMilliseconds();
-    if (now - start < 1000 || now - last < 200) return;
+    if (now - start < 2000 || now - last < 200) return;
     last = now;
     shown = true;
     std::fprintf(stderr, "\rfa2 pack: %zu/%zu files, %llu/%llu MB", done, count,
@@ -128,8 +140,53 @@ struct Progress {
   }
 };
 
+// One entry as a worker leaves it for the writer.
+struct PackSlot {
+  bool done = false;
+  bool ok = false;
+  PackedEntry entry;
+  std::string error;
+};
+
+// The entries being packed: workers take the next index while it is fewer
+// than `ahead` entries past the last one written.
+struct PackQueue {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<PackSlot> slots;
+  size_t next = 0;
+  size_t written = 0;
+  size_t ahead = 1;
+  bool stop = false;
+};
+
+void PackWorker(PackQueue* q, const std::vector<PackSource>* sources, bool store, int level) {
+  std::vector<uint8_t> content;
+  for (;;) {
+    size_t i;
+    {
+      std::unique_lock<std::mutex> lock(q->mutex);
+      q->changed.wait(lock, [&] {
+        return q->stop || q->next >= q->slots.size() || q->next < q->written + q->ahead;
+      });
+      if (q->stop || q->next >= q->slots.size()) return;
+      i = q->next++;
+    }
+    const PackSource& source = (*sources)[i];
+    PackSlot slot;
+    slot.ok = ReadHostFile(source.path, UINT32_MAX, &content, &slot.error) &&
+              PackEntry(source.name, source.lastWrite, content.data(), content.size(), store,
+                        &slot.entry, &slot.error, level);
+    slot.done = true;
+    content = std::vector<uint8_t>();  // give a large file's memory back
+    std::lock_guard<std::mutex> lock(q->mutex);
+    q->slots[i] = std::move(slot);
+    q->changed.notify_all();
+  }
+}
+
 int WriteArchive(const std::string& output, const std::vector<PackSource>& sources, bool store,
-                 bool plainDirectory) {
+                 bool plainDirectory, int level) {
   // The archive is made under a temporary name and takes its real name only
   // when it is complete, so a failed pack never leaves a broken archive.
   const std::string partial = output + ".partial";
@@ -143,29 +200,63 @@ int WriteArchive(const std::string& output, const std::vector<PackSource>& sourc
   uint64_t total = 0, done = 0;
   for (const PackSource& source : sources) total += source.size;
   Progress progress;
-  std::vector<uint8_t> content;
-  PackedEntry entry;
-  for (size_t i = 0; i < sources.size(); ++i) {
-    progress.Update(i, sources.size(), done, total);
-    const PackSource& source = sources[i];
-    if (!ReadHostFile(source.path, UINT32_MAX, &content, &error) ||
-        !PackEntry(source.name, source.lastWrite, content.data(), content.size(), store, &entry,
-                   &error)) {
-      progress.Clear();
-      ReportError(source.path, error);
-      AbandonArchive(&writer);
-      RemoveHostFile(partial);
-      return kExitFailed;
+
+  PackQueue queue;
+  queue.slots.resize(sources.size());
+  const size_t threads =
+      std::max<size_t>(1, std::min<size_t>(std::thread::hardware_concurrency(), sources.size()));
+  queue.ahead = threads + 1;
+  std::vector<std::thread> workers;
+  for (size_t t = 0; t < threads && !sources.empty(); ++t)
+    workers.emplace_back(PackWorker, &queue, &sources, store, level);
+  auto stopWorkers = [&] {
+    {
+      std::lock_guard<std::mutex> lock(queue.mutex);
+      queue.stop = true;
+      queue.changed.notify_all();
     }
-    if (!AddArchiveEntry(&writer, entry, &error)) {
+    for (std::thread& worker : workers) worker.join();
+    workers.clear();
+  };
+
+  for (size_t i = 0; i < sources.size(); ++i) {
+    PackSlot slot;
+    {
+      std::unique_lock<std::mutex> lock(queue.mutex);
+      while (!queue.slots[i].done) {
+        lock.unlock();
+        progress.Update(i, sources.size(), done, total);
+        lock.lock();
+        queue.changed.wait_for(lock, std::chrono::milliseconds(200),
+                               [&] { return queue.slots[i].done; });
+      }
+      slot = std::move(queue.slots[i]);
+      queue.slots[i] = PackSlot();
+    }
+    const PackSource& source = sources[i];
+    bool ok = slot.ok;
+    if (!ok) {
+      progress.Clear();
+      ReportError(source.path, slot.error);
+    } else if (!AddArchiveEntry(&writer, slot.entry, &error)) {
       progress.Clear();
       ReportError(output, error + " when adding " + source.path);
+      ok = false;
+    }
+    if (!ok) {
+      stopWorkers();
       AbandonArchive(&writer);
       RemoveHostFile(partial);
       return kExitFailed;
     }
     done += source.size;
+    {
+      std::lock_guard<std::mutex> lock(queue.mutex);
+      queue.written = i + 1;
+      queue.changed.notify_all();
+    }
   }
+  stopWorkers();
   progress.Clear();
   uint64_t size = 0;
   if (!FinishArchive(&writer, &size, &error)) {
@@ -193,6 +284,14 @@ int RunPack(int argc, char** argv) {
   }
   std::string output;
   bool store = false, plainDirectory = false, optionsEnded = false;
+  int level = kCompressLevelDefault;
+  auto setLevel = [&](const std::string& text) {
+    if (text.size() != 1 || text[0] < '0' + kCompressLevelFastest ||
+        text[0] > '0' + kCompressLevelSmallest)
+      return false;
+    level = text[0] - '0';
+    return true;
+  };
   std::vector<std::string> inputs;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -207,6 +306,14 @@ int RunPack(int argc, char** argv) {
       output = arg.substr(9);
     } else if (arg.rfind("-o", 0) == 0) {
       output = arg.substr(2);
+    } else if (arg == "--level") {
+      if (i + 1 >= argc) return ReportUsageError("pack", "--level needs a number from 1 to 9");
+      if (!setLevel(argv[++i]))
+        return ReportUsageError("pack", std::string("--level ") + argv[i] +
+                                            ": the level is a number from 1 to 9");
+    } else if (arg.rfind("--level=", 0) == 0) {
+      if (!setLevel(arg.substr(8)))
+        return ReportUsageError("pack", arg + ": the level is a number from 1 to 9");
     } else if (arg == "--store") {
       store = true;
     } else if (arg == "--plain-directory") {
@@ -220,5 +327,5 @@ int RunPack(int argc, char** argv) {
 
   std::vector<PackSource> sources;
   if (!CollectSources(inputs, &sources)) return kExitFailed;
-  return WriteArchive(output, sources, store, plainDirectory);
+  return WriteArchive(output, sources, store, plainDirectory, level);
 }
