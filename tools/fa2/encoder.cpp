@@ -169,15 +169,16 @@ constexpr LevelParams kLevels[] = {
 static_assert(std::size(kLevels) == kCompressLevelSmallest - kCompressLevelFastest + 1);
 
 // Hash chains over the window: head holds the last position (plus one, zero
-// for none) of each hash of three bytes, prev links each position to the
+// for none; in 32 bits, which halves the tables' share of the cache, so the
+// input is shorter than 4 GiB) of each hash of three bytes, prev links each position to the
 // previous one of the same hash. lastPair holds the last position of each
 // two-byte value, for pairs.
 struct MatchFinder {
   const uint8_t* data;
   size_t size;
-  std::vector<size_t> head;
-  std::vector<size_t> prev;
-  std::vector<size_t> lastPair;
+  std::vector<uint32_t> head;
+  std::vector<uint32_t> prev;
+  std::vector<uint32_t> lastPair;
   int hashBits;      // head has 1 << hashBits entries, lastPair twice as many
   size_t prevMask;   // prev has prevMask + 1 entries: the window, or less for small inputs
   size_t inserted;  // positions below this are in the tables
@@ -202,9 +203,9 @@ void InsertUpTo(MatchFinder& f, size_t end) {
     if (p + 3 <= f.size) {
       uint32_t h = Hash3(f.data + p, f.hashBits);
       f.prev[p & f.prevMask] = f.head[h];
-      f.head[h] = p + 1;
+      f.head[h] = static_cast<uint32_t>(p + 1);
     }
-    if (p + 2 <= f.size) f.lastPair[PairKey(f.data + p, f.hashBits + 1)] = p + 1;
+    if (p + 2 <= f.size) f.lastPair[PairKey(f.data + p, f.hashBits + 1)] = static_cast<uint32_t>(p + 1);
   }
   f.inserted = std::max(f.inserted, end);
 }
@@ -423,8 +424,15 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t size, int level) 
   f.inserted = 0;
   f.params = kLevels[level - kCompressLevelFastest];
 
-  if (f.params.parse == Parse::kOptimal) ParseOptimal(f, s);
-  else ParseGreedy(f, s);
+  if (size >= UINT32_MAX) {
+    // Beyond what the 32-bit tables hold (and what an archive entry holds):
+    // literals, a valid stream all the same.
+    for (size_t i = 0; i < size; ++i) PutLiteral(s, data[i]);
+  } else if (f.params.parse == Parse::kOptimal) {
+    ParseOptimal(f, s);
+  } else {
+    ParseGreedy(f, s);
+  }
   PutEndMarker(s);
   out.resize(FinishStream(s));
   return out;

@@ -25,6 +25,8 @@ constexpr int kCompressLevelSmallest = 9;
 // Compresses size bytes at data (data may be null when size is 0) into a
 // complete stream ending with the end marker. The stream may be longer than
 // the input for data that does not compress; callers store such data plain.
+// Input of 4 GiB or more (more than an archive entry holds) is written as
+// literals.
 std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t size,
                                    int level = kCompressLevelDefault);
 
