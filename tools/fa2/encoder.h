@@ -13,10 +13,10 @@
 
 #include "archive/block_format.h"  // CompressBound
 
-// Compression levels, 1 (fastest) to 9 (smallest). Levels 1 to 8 parse
-// greedily or lazily over hash chains searched deeper at each level; level 9
-// chooses the cheapest sequence of codes, in exact stream bits, over the
-// matches it finds. Levels outside the range are clamped into it; every level
+// Compression levels, 1 (fastest) to 9 (smallest). Levels 1 to 6 parse
+// greedily or lazily over hash chains searched deeper at each level; levels
+// 7 to 9 choose the cheapest sequence of codes, in exact stream bits, over
+// the matches that ever deeper searches find. Levels outside the range are clamped into it; every level
 // writes a valid stream of at most CompressBound bytes.
 constexpr int kCompressLevelFastest = 1;
 constexpr int kCompressLevelDefault = 6;
