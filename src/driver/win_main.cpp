@@ -16,6 +16,7 @@
 #include "driver/temp_files.h"
 #include "driver/update_message.h"
 #include "platform/update_error.h"
+#include "platform/update_journal.h"
 #include "wizard/archive_entries.h"
 
 namespace {
@@ -110,6 +111,14 @@ int RunUpdater(HINSTANCE instance) {
   if (!LoadEntryText("AgreementTitle", &State.WelcomeBuffer)) return 0;
 
   if (!ReadInstallRecord()) return 0;
+
+  // An update of this game that was killed half-way is undone before anything
+  // is shown, so that the game is the old version again.
+  char notRestored[kJournalPathSize];
+  if (!RecoverJournal(notRestored)) {
+    ShowRestoreError(notRestored);
+    return 0;
+  }
 
   // The notice is shown once; whatever the player answers, the course goes on.
   if (State.UpdateMessage[0]) {

@@ -7,3 +7,9 @@
 int ShowUpdateError(const char* text) {
   return MessageBoxA(State.OwnerWindow, text, State.Caption, MB_ICONERROR);
 }
+
+void ShowRestoreError(const char* path) {
+  char text[kLongTextSize];
+  wsprintfA(text, "ファイル \"%s\" を元に戻せませんでした", path);
+  ShowUpdateError(text);
+}

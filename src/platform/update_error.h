@@ -8,4 +8,9 @@
 // only tells the player what went wrong.
 int ShowUpdateError(const char* text);
 
+// Tells the player that path, a game file that an update had replaced, could
+// not be put back as it was: "ファイル "path" を元に戻せませんでした", through
+// ShowUpdateError.
+void ShowRestoreError(const char* path);
+
 #endif

@@ -50,7 +50,16 @@ void RunUpdate(HWND dialog) {
     return;
   }
 
-  if (!WriteUpdateItems(dialog, items, overwriteOnly)) return;
-  if (!CopyDiscItems(dialog, items)) return;
+  // All or nothing: the items are staged beside their targets first, then put
+  // in place together; a failure from there to the end of the disc items puts
+  // the old files back.
+  static UpdatePlan plan;
+  if (!StageUpdateItems(dialog, items, overwriteOnly, plan)) return;
+  if (!CommitUpdateItems(dialog, plan)) return;
+  if (!CopyDiscItems(dialog, items)) {
+    RollBackUpdate(plan);
+    return;
+  }
+  if (!FinishUpdate(dialog, plan)) return;
   ShowCompleted(dialog);
 }

@@ -26,7 +26,10 @@ void FailCopy(HWND dialog, const DiscCopyItem& item) {
 // empty name, its root folder) can be seen on it. A check name too long for a
 // path is seen on no drive.
 int HoldsDisc(const char* drive, int discNumber) {
-  if (GetDriveTypeA(drive) != DRIVE_CDROM) return 0;
+  // The type is asked of the root, "X:\"; "X:" alone names the drive's
+  // current folder.
+  const char root[] = {drive[0], ':', '\\', '\0'};
+  if (GetDriveTypeA(root) != DRIVE_CDROM) return 0;
   char check[kPathSize];
   lstrcpyA(check, drive);
   if (!JoinPath(check, sizeof check, State.DiskCheckFile[discNumber])) return 0;
@@ -71,6 +74,53 @@ int ComposeCopyPaths(const char* drive, const DiscCopyItem& item, char* source,
     return 1;
   }
   return JoinPath(destination, kPathSize, item.Path);
+}
+
+// Clears the read-only mark, which files copied from a disc carry, of the copy
+// of every file below the source folder: source and destination are folders
+// of the same tree, each in a kPathSize buffer. A path that does not fit is
+// passed over.
+void ClearCopiedReadOnly(const char* source, const char* destination) {
+  char pattern[kPathSize];
+  lstrcpyA(pattern, source);
+  if (!JoinPath(pattern, kPathSize, "*")) return;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!lstrcmpA(found.cFileName, ".") || !lstrcmpA(found.cFileName, "..")) continue;
+    char from[kPathSize];
+    char to[kPathSize];
+    lstrcpyA(from, source);
+    lstrcpyA(to, destination);
+    if (!JoinPath(from, kPathSize, found.cFileName) || !JoinPath(to, kPathSize, found.cFileName)) {
+      continue;
+    }
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ClearCopiedReadOnly(from, to);
+      continue;
+    }
+    const DWORD attributes = GetFileAttributesA(to);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      const DWORD rest = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+      SetFileAttributesA(to, rest ? rest : FILE_ATTRIBUTE_NORMAL);
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// The folder that a folder copy made: InstPath and the source's last name.
+int CopiedFolder(const char* source, char* folder) {
+  const char* last = source;
+  for (const char* p = source; *p; p = CharNextA(p)) {
+    if ((*p == '\\' || *p == '/') && p[1]) last = p + 1;
+  }
+  char name[kPathSize];
+  lstrcpynA(name, last, kPathSize);
+  const int length = lstrlenA(name);
+  if (length > 0 && (name[length - 1] == '\\' || name[length - 1] == '/')) name[length - 1] = '\0';
+  lstrcpynA(folder, State.InstPath, kPathSize);
+  return JoinPath(folder, kPathSize, name);
 }
 
 }  // namespace
@@ -125,9 +175,14 @@ int CopyDiscItems(HWND dialog, const UpdateRunItems& items) {
       FailCopy(dialog, item);
       return 0;
     }
-    // Files copied from a disc carry its read-only mark. For a folder copy
-    // this reaches only the installation folder itself.
-    SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
+    // Files copied from a disc carry its read-only mark, which would keep the
+    // next update from replacing them.
+    if (isFolder) {
+      char folder[kPathSize];
+      if (CopiedFolder(source, folder)) ClearCopiedReadOnly(source, folder);
+    } else {
+      SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
+    }
   }
   return 1;
 }

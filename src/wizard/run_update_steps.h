@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "config/update_items.h"
+#include "wizard/run_update_plan.h"
 
 // The wizard's buttons that the run touches, and the Info field.
 constexpr int kNextButton = 1;
@@ -31,9 +32,28 @@ int CheckRequiredSpace(HWND dialog);
 void CollectUpdateItems(UpdateRunItems& items);
 void CollectDiscCopyItems(UpdateRunItems& items);
 
-// Writes the update items in order. overwriteOnly holds back every item whose
-// target is not an existing file. Returns 1 when every item is done.
-int WriteUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly);
+// Plans and stages the update items (run_update_plan.h). Returns 1 when every
+// item that is to be written has its staged file. On 0 no game file has been
+// touched, the staged files are gone, the first failing item in list order
+// has been reported with the boxes of an item-by-item run, and the dialog is
+// ended.
+int StageUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly,
+                     UpdatePlan& plan);
+
+// Flushes the staged files, then moves each existing target aside and each
+// staged file into its place. Returns 1; on 0 everything is back as it was,
+// the failure has been reported and the dialog is ended.
+int CommitUpdateItems(HWND dialog, UpdatePlan& plan);
+
+// Puts every target that the run moved aside back, removes the run's new
+// files and staged files, and says which file could not be restored, if one
+// could not. Files copied from the disc stay.
+void RollBackUpdate(UpdatePlan& plan);
+
+// Marks the run complete in the journal, then deletes the backups and the
+// journal. Returns 1; on 0 the run has been rolled back and reported, and the
+// dialog is ended.
+int FinishUpdate(HWND dialog, UpdatePlan& plan);
 
 // Copies the disc items in order, asking for discs as needed. Returns 1 when
 // every item is copied.

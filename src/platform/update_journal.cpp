@@ -1,0 +1,273 @@
+#include "platform/update_journal.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+
+#include "common/updater_state.h"
+#include "platform/join_path.h"
+
+namespace {
+
+// A run stages at most 16 items, each with a staged file and a backup or a
+// new target, and ends with C; a journal with more lines was not written by
+// an updater.
+constexpr int kMaxRecords = 64;
+// Tag, two paths, three tabs, the hash and CR LF.
+constexpr size_t kLineSize = 2 * kJournalPathSize + 32;
+
+struct JournalRecord {
+  char Tag;
+  char Path[kJournalPathSize];    // staged, backup or target
+  char Target[kJournalPathSize];  // B only
+};
+
+struct Journal {
+  HANDLE File;  // null when no journal is open
+  char Path[kPathSize];
+  JournalRecord Records[kMaxRecords];
+  int Count;
+};
+
+Journal journal;
+
+uint32_t LineHash(const char* bytes, size_t count) {
+  uint32_t hash = 2166136261u;
+  for (size_t i = 0; i < count; ++i) {
+    hash ^= static_cast<uint8_t>(bytes[i]);
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+int ComposeJournalPath(char* path) {
+  lstrcpynA(path, State.InstPath, kPathSize);
+  return JoinPath(path, kPathSize, kJournalName);
+}
+
+// Appends one line of tag and fields, with its hash, and waits until it is on
+// the disk.
+int WriteLine(char tag, const char* first, const char* second) {
+  char line[kLineSize];
+  int length = wsprintfA(line, "%c", tag);
+  for (const char* field : {first, second}) {
+    if (!field) continue;
+    const size_t fieldLength = std::strlen(field);
+    if (fieldLength >= kJournalPathSize) return 0;
+    line[length++] = '\t';
+    std::memcpy(line + length, field, fieldLength);
+    length += static_cast<int>(fieldLength);
+  }
+  length += wsprintfA(line + length, "\t#%08X\r\n",
+                      static_cast<unsigned>(LineHash(line, static_cast<size_t>(length))));
+  DWORD written = 0;
+  return WriteFile(journal.File, line, static_cast<DWORD>(length), &written, nullptr) &&
+         written == static_cast<DWORD>(length) && FlushFileBuffers(journal.File);
+}
+
+int OpenJournal() {
+  if (journal.File) return 1;
+  if (!ComposeJournalPath(journal.Path)) return 0;
+  // Shared for reading only: a second updater that wants to take this journal
+  // over asks for writing too, and is refused while this run lives.
+  HANDLE file = CreateFileA(journal.Path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  journal.File = file;
+  journal.Count = 0;
+  if (!WriteLine('J', "1", nullptr)) {
+    CloseHandle(file);
+    journal.File = nullptr;
+    DeleteFileA(journal.Path);
+    return 0;
+  }
+  return 1;
+}
+
+int AddRecord(char tag, const char* path, const char* target) {
+  if (!OpenJournal() || journal.Count == kMaxRecords) return 0;
+  JournalRecord& record = journal.Records[journal.Count];
+  record.Tag = tag;
+  lstrcpynA(record.Path, path ? path : "", kJournalPathSize);
+  lstrcpynA(record.Target, target ? target : "", kJournalPathSize);
+  if (!WriteLine(tag, path, target)) return 0;
+  ++journal.Count;
+  return 1;
+}
+
+int Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// Deletes a file that may carry the read-only mark (a file copied from a
+// disc). A file that is not there counts as deleted.
+int RemoveFile(const char* path) {
+  if (!Exists(path)) return 1;
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  return DeleteFileA(path) || !Exists(path);
+}
+
+void NoteFailure(char* failedPath, const char* path, int* ok) {
+  if (*ok) lstrcpynA(failedPath, path, kJournalPathSize);
+  *ok = 0;
+}
+
+int HasCompleted() {
+  for (int i = 0; i < journal.Count; ++i) {
+    if (journal.Records[i].Tag == 'C') return 1;
+  }
+  return 0;
+}
+
+// Undoes the records, last first; see the header.
+int UndoRecords(char* failedPath) {
+  int ok = 1;
+  for (int i = journal.Count - 1; i >= 0; --i) {
+    const JournalRecord& record = journal.Records[i];
+    switch (record.Tag) {
+      case 'B':
+        if (Exists(record.Path)) {
+          if (Exists(record.Target)) SetFileAttributesA(record.Target, FILE_ATTRIBUTE_NORMAL);
+          if (!MoveFileExA(record.Path, record.Target,
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            NoteFailure(failedPath, record.Target, &ok);
+          }
+        }
+        break;
+      case 'N':
+        if (!RemoveFile(record.Path)) NoteFailure(failedPath, record.Path, &ok);
+        break;
+      case 'S':
+        if (!RemoveFile(record.Path)) NoteFailure(failedPath, record.Path, &ok);
+        break;
+      default:
+        break;
+    }
+  }
+  return ok;
+}
+
+// What is left of a complete run: its backups and any staged file.
+void RemoveLeftovers() {
+  for (int i = 0; i < journal.Count; ++i) {
+    const JournalRecord& record = journal.Records[i];
+    if (record.Tag == 'B' || record.Tag == 'S') RemoveFile(record.Path);
+  }
+}
+
+void CloseJournal(int deleteFile) {
+  if (journal.File) CloseHandle(journal.File);
+  journal.File = nullptr;
+  if (deleteFile) DeleteFileA(journal.Path);
+  journal.Count = 0;
+}
+
+// Takes the complete, intact lines of text (size bytes) as records. Stops at
+// the first line without its CR LF, with a wrong hash or of an unknown form.
+void ParseJournal(char* text, size_t size) {
+  journal.Count = 0;
+  size_t start = 0;
+  int first = 1;
+  while (start < size && journal.Count < kMaxRecords) {
+    char* line = text + start;
+    char* end = static_cast<char*>(std::memchr(line, '\n', size - start));
+    if (!end || end == line || end[-1] != '\r') return;
+    const size_t length = static_cast<size_t>(end - line) - 1;  // without CR LF
+    start += length + 2;
+    line[length] = '\0';
+    char* hashTab = std::strrchr(line, '\t');
+    if (!hashTab || hashTab[1] != '#' || std::strlen(hashTab + 2) != 8) return;
+    char expected[9];
+    wsprintfA(expected, "%08X",
+              static_cast<unsigned>(LineHash(line, static_cast<size_t>(hashTab - line))));
+    if (std::memcmp(expected, hashTab + 2, 8) != 0) return;
+    *hashTab = '\0';
+
+    char* fields[3] = {line, nullptr, nullptr};
+    int fieldCount = 1;
+    for (char* p = line; *p && fieldCount < 3; ++p) {
+      if (*p == '\t') {
+        *p = '\0';
+        fields[fieldCount++] = p + 1;
+      }
+    }
+    const char tag = fields[0][0];
+    if (fields[0][1] != '\0') return;
+    if (first) {
+      if (tag != 'J' || fieldCount != 2 || lstrcmpA(fields[1], "1") != 0) return;
+      first = 0;
+      continue;
+    }
+    const int wanted = tag == 'B' ? 3 : tag == 'C' ? 1 : (tag == 'S' || tag == 'N') ? 2 : 0;
+    if (wanted == 0 || fieldCount != wanted) return;
+    JournalRecord& record = journal.Records[journal.Count++];
+    record.Tag = tag;
+    lstrcpynA(record.Path, fieldCount > 1 ? fields[1] : "", kJournalPathSize);
+    lstrcpynA(record.Target, fieldCount > 2 ? fields[2] : "", kJournalPathSize);
+  }
+}
+
+}  // namespace
+
+int JournalStaged(const char* staged) { return AddRecord('S', staged, nullptr); }
+
+int JournalBackup(const char* backup, const char* target) {
+  return AddRecord('B', backup, target);
+}
+
+int JournalNewTarget(const char* target) { return AddRecord('N', target, nullptr); }
+
+int JournalCompleted() { return AddRecord('C', nullptr, nullptr); }
+
+int IsJournalOpen() { return journal.File != nullptr; }
+
+int RollBackJournal(char* failedPath) {
+  if (!journal.File) return 1;
+  const int ok = UndoRecords(failedPath);
+  CloseJournal(ok);
+  return ok;
+}
+
+void FinishJournal() {
+  if (!journal.File) return;
+  RemoveLeftovers();
+  CloseJournal(1);
+}
+
+int RecoverJournal(char* failedPath) {
+  if (!ComposeJournalPath(journal.Path)) return 1;
+  // Writing is asked for only to learn whether a live run holds the journal.
+  HANDLE file = CreateFileA(journal.Path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+
+  // A journal of up to kMaxRecords lines of two paths; anything beyond that
+  // was not written by an updater and is not read.
+  constexpr DWORD kMaxJournalSize = kMaxRecords * kLineSize;
+  char* text = static_cast<char*>(GlobalAlloc(GMEM_FIXED, kMaxJournalSize));
+  DWORD size = 0;
+  const int read = text && ReadFile(file, text, kMaxJournalSize, &size, nullptr);
+  CloseHandle(file);
+  if (!read) {
+    if (text) GlobalFree(text);
+    return 1;  // tried again at the next start
+  }
+  ParseJournal(text, size);
+  GlobalFree(text);
+
+  int ok = 1;
+  if (HasCompleted()) {
+    RemoveLeftovers();
+  } else {
+    ok = UndoRecords(failedPath);
+  }
+  if (ok) DeleteFileA(journal.Path);
+  journal.Count = 0;
+  return ok;
+}
+
+void ResetJournal() {
+  journal.File = nullptr;
+  journal.Count = 0;
+  journal.Path[0] = '\0';
+}

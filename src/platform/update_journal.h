@@ -1,0 +1,76 @@
+// The update journal: what a run has staged and moved aside, kept on disk so
+// that a run that is killed (power cut, crash, task manager) can be undone by
+// the next start of an updater for the same game.
+//
+// Place: the installation folder, file "~UPDJRNL.TMP" (kJournalName). Format:
+// CP932 text, one record a line, each line
+//
+//   TAG <TAB> field [<TAB> field] <TAB> #XXXXXXXX <CR> <LF>
+//
+// where XXXXXXXX is the FNV-1a hash (32 bits, upper-case hex) of the bytes
+// before the last tab. A line counts only when it ends with CR LF and its hash
+// matches; reading stops at the first line that does not, so a line cut short
+// by a kill is ignored together with anything after it. The records:
+//
+//   J  1                  the journal's first line (format 1)
+//   S  staged             a staged file is about to be created
+//   B  backup  target     target is about to be moved to backup
+//   N  target             a staged file is about to become target, where no
+//                         file was before
+//   C                     every item is in place and the disc items are
+//                         copied: the run is complete
+//
+// Every record is written and flushed before the step that it names, so a
+// step that the journal does not name never happened. A run that ends, either
+// way, deletes the journal. The run keeps the journal open without sharing it
+// for writing, so a second updater never takes a live run's journal for the
+// journal of a killed one.
+//
+// Rolling back goes through the records from the last to the first: a backup
+// that exists goes back to its target (over whatever is there now), a target
+// named by N is deleted, a staged file is deleted. Each step does nothing when
+// its file is already gone, so a roll-back that was itself cut short can be
+// run again. After C, the run is kept instead: only backups and staged files
+// that are still there are deleted.
+//
+// These functions show nothing; the callers report.
+#ifndef PLATFORM_UPDATE_JOURNAL_H
+#define PLATFORM_UPDATE_JOURNAL_H
+
+#include <cstddef>
+
+constexpr char kJournalName[] = "~UPDJRNL.TMP";
+// Every path that a record names fits this many bytes with its NUL.
+constexpr size_t kJournalPathSize = 1024;
+
+// Each call appends one record and flushes it; the first of them creates the
+// journal in State.InstPath. Returns 1, or 0 when the record could not be put
+// on disk (then the step must not be taken).
+int JournalStaged(const char* staged);
+int JournalBackup(const char* backup, const char* target);
+int JournalNewTarget(const char* target);
+int JournalCompleted();
+
+// Whether this run has opened a journal.
+int IsJournalOpen();
+
+// Undoes what this run's records name (see above). Returns 1 when every
+// backup is back and every new file is gone, and deletes the journal; else
+// returns 0 with the first path that could not be restored or removed in
+// failedPath (kJournalPathSize bytes) and keeps the journal for the next start.
+int RollBackJournal(char* failedPath);
+
+// After JournalCompleted: deletes the backups and the journal.
+void FinishJournal();
+
+// Reads the journal that a run left in State.InstPath, if any, and rolls that
+// run back (or, after its C record, finishes it). Returns 1 when there was no
+// journal, when it belongs to a run that is still going, or when the roll-back
+// succeeded; 0 with failedPath as for RollBackJournal.
+int RecoverJournal(char* failedPath);
+
+// Forgets this process's journal state without touching any file. For tests,
+// which run many updater lifetimes in one process.
+void ResetJournal();
+
+#endif

@@ -1,0 +1,91 @@
+// The commit of the staged items, its roll-back, and the end of a complete
+// run.
+#include "platform/update_error.h"
+#include "wizard/run_update_plan.h"
+#include "wizard/run_update_steps.h"
+
+namespace {
+
+// What a replaced file hands on to the new one: hidden and system stay as the
+// game had them; read-only is cleared, as every write of the run clears it.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+int HasStagedFile(const PlannedItem& item) {
+  return item.Action == ItemAction::PlaceEntry || item.Action == ItemAction::PlaceData;
+}
+
+// Waits until every staged file is on the disk. They were handed to the disk
+// as they were staged, so this waits for all of them together.
+int FlushStagedFiles(UpdatePlan& plan) {
+  int ok = 1;
+  for (int i = 0; i < plan.Count; ++i) {
+    PlannedItem& item = plan.Items[i];
+    if (!item.StagedFile) continue;
+    if (!FlushFileBuffers(item.StagedFile)) ok = 0;
+    CloseHandle(item.StagedFile);
+    item.StagedFile = nullptr;
+  }
+  return ok;
+}
+
+// Moves the existing target aside and the staged file into its place. Each
+// move is named in the journal before it is made.
+int PlaceItem(const PlannedItem& item) {
+  const int exists = item.TargetAttributes != INVALID_FILE_ATTRIBUTES;
+  if (exists && (item.TargetAttributes & kKeptAttributes)) {
+    SetFileAttributesA(item.Staged, item.TargetAttributes & kKeptAttributes);
+  }
+  if (exists) {
+    char backup[kPathSize];
+    if (!MakeSiblingName(item.Target, kBackupPrefix, backup)) return 0;
+    if (!JournalBackup(backup, item.Target)) return 0;
+    if (!MoveFileExA(item.Target, backup, MOVEFILE_WRITE_THROUGH)) return 0;
+  } else if (!JournalNewTarget(item.Target)) {
+    return 0;
+  }
+  return MoveFileExA(item.Staged, item.Target, MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void FailCommit(HWND dialog, UpdatePlan& plan) {
+  ShowUpdateError("ファイルの書き込みに失敗しました");
+  RollBackUpdate(plan);
+  EndDialog(dialog, -1);
+}
+
+}  // namespace
+
+int CommitUpdateItems(HWND dialog, UpdatePlan& plan) {
+  int ok = FlushStagedFiles(plan);
+  for (int i = 0; ok && i < plan.Count; ++i) {
+    if (HasStagedFile(plan.Items[i])) ok = PlaceItem(plan.Items[i]);
+  }
+  if (!ok) FailCommit(dialog, plan);
+  return ok;
+}
+
+void RollBackUpdate(UpdatePlan& plan) {
+  DiscardStagedFiles(plan);
+  char failedPath[kJournalPathSize];
+  if (!RollBackJournal(failedPath)) ShowRestoreError(failedPath);
+}
+
+int FinishUpdate(HWND dialog, UpdatePlan& plan) {
+  // Once the journal says complete, a kill from here on keeps the new files.
+  if (IsJournalOpen() && !JournalCompleted()) {
+    FailCommit(dialog, plan);
+    return 0;
+  }
+  FinishJournal();
+  // A kept file loses its read-only mark like a written one, so that the next
+  // update can replace it.
+  for (int i = 0; i < plan.Count; ++i) {
+    const PlannedItem& item = plan.Items[i];
+    if (item.Action == ItemAction::Keep && item.TargetAttributes != INVALID_FILE_ATTRIBUTES &&
+        (item.TargetAttributes & FILE_ATTRIBUTE_READONLY)) {
+      const DWORD rest = item.TargetAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+      SetFileAttributesA(item.Target, rest ? rest : FILE_ATTRIBUTE_NORMAL);
+    }
+  }
+  ReleasePlan(plan);
+  return 1;
+}

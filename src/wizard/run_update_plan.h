@@ -1,0 +1,99 @@
+// The update items of one run as a plan: what the rules decide for each item,
+// then the staged file that carries its new content, then its place in the
+// commit. The run goes plan, stage, commit:
+//
+//   - PlanUpdateItems decides, in list order, what each item does, without
+//     writing any game file and without showing anything. It stops at the
+//     first item that fails.
+//   - StagePlannedItem puts one item's new content into a new file beside
+//     its target. It touches no game file and shows nothing, so the items can
+//     be staged in any order or side by side; the run reports the first
+//     failure in list order.
+//   - the commit (run_update_commit.cpp) moves every target aside and every
+//     staged file into its place, and can put everything back.
+#ifndef WIZARD_RUN_UPDATE_PLAN_H
+#define WIZARD_RUN_UPDATE_PLAN_H
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "archive/archive_format.h"
+#include "common/updater_state.h"
+#include "config/update_items.h"
+#include "platform/update_journal.h"
+
+// Every update item's target path is composed in a buffer of this size.
+constexpr size_t kTargetPathSize = kJournalPathSize;
+
+enum class ItemAction {
+  Skip,       // held back by the existence gate
+  Keep,       // an Update item whose target is newer than the entry
+  PlaceEntry, // the archive entry replaces or creates the target
+  PlaceData,  // a Data item: the player's own bytes are written back
+};
+
+struct PlannedItem {
+  ItemAction Action;
+  char Target[kTargetPathSize];
+  // The existing target's attributes, INVALID_FILE_ATTRIBUTES when there is
+  // none.
+  DWORD TargetAttributes;
+  // PlaceEntry: the entry, by its index in State.Archive, and its record.
+  uint32_t EntryIndex;
+  const ArchiveEntry* Entry;
+  // PlaceData: the player's file, read whole (a GlobalAlloc block).
+  void* DataBlock;
+  uint32_t DataSize;
+  // Staging and commit.
+  char Staged[kPathSize];
+  HANDLE StagedFile;  // open from staging until the commit has flushed it
+  // Failure: the box that tells why, shown before "ファイルの書き込みに失敗しました"
+  // (empty when there is none).
+  int Failed;
+  char FailureText[kLongTextSize];
+};
+
+struct UpdatePlan {
+  PlannedItem Items[kUpdateListKeys];
+  int Count;  // items planned; the last one may have failed
+};
+
+// Plans items in list order (see above). overwriteOnly holds back every item
+// whose target is not an existing file. Returns 1 when every item passed;
+// on 0 the last planned item (plan.Count - 1) is the one that failed.
+int PlanUpdateItems(const UpdateItem* items, int count, int overwriteOnly, UpdatePlan& plan);
+
+// Stages one planned item: PlaceEntry and PlaceData items get their staged
+// file, named in the journal before it is created; the others need none.
+// Returns 1, or 0 with the item marked Failed.
+int StagePlannedItem(PlannedItem& item);
+
+// Staged files and backups live beside their targets, named "~UPNxxxx.TMP"
+// (new content) and "~UPOxxxx.TMP" (the old file moved aside), xxxx four hex
+// digits: the same folder means the same drive, so the moves of the commit
+// are renames that cannot run out of room.
+constexpr char kStagedPrefix[] = "~UPN";
+constexpr char kBackupPrefix[] = "~UPO";
+
+// Makes a name that no file has yet in target's folder, with prefix, into
+// name (kPathSize bytes). Returns 0 when none fits or none is free.
+int MakeSiblingName(const char* target, const char* prefix, char* name);
+
+// The free-space check of an item: the drive of target (its first two bytes,
+// as "C:") must have size bytes free for this process. Returns 1 when it has,
+// or when the drive cannot be asked; else 0 with the shortfall message
+// ("ディスク容量が足りません。...", kLongTextSize bytes) in shortfall.
+int CheckStagingSpace(const char* target, uint64_t size, char* shortfall);
+
+// True when the file at path was last written after time (a FILETIME as 64
+// bits). A file that cannot be opened or asked for its time counts as older.
+int IsFileNewerThan(const char* path, uint64_t time);
+
+// Closes and deletes every staged file of the plan and releases its blocks.
+void DiscardStagedFiles(UpdatePlan& plan);
+
+// Releases the plan's blocks (the Data items' bytes).
+void ReleasePlan(UpdatePlan& plan);
+
+#endif

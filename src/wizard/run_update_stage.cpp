@@ -1,0 +1,123 @@
+// Staging: each item's new content in a new file beside its target.
+#include <cstring>
+
+#include "archive/archive_reader.h"
+#include "wizard/run_update_plan.h"
+
+namespace {
+
+// Length of the folder part of path, separator included: everything up to the
+// last single-byte backslash or slash. The walk goes by characters, as a
+// trail byte of code page 932 can be 0x5C.
+size_t FolderPartLength(const char* path) {
+  size_t folder = 0;
+  for (const char* p = path; *p; p = CharNextA(p)) {
+    if (*p == '\\' || *p == '/') folder = static_cast<size_t>(p - path) + 1;
+  }
+  return folder;
+}
+
+int Fail(PlannedItem& item, const char* text) {
+  item.Failed = 1;
+  lstrcpynA(item.FailureText, text ? text : "", kLongTextSize);
+  return 0;
+}
+
+// Decodes the item's entry straight into the staged file through a mapping of
+// it, so that no block of the entry's size is needed in memory. The bytes are
+// handed to the disk at once; the commit waits for them.
+int WriteEntryThroughMapping(PlannedItem& item) {
+  const uint32_t size = item.Entry->UnpackedSize;
+  if (size == 0) return 1;
+  HANDLE mapping = CreateFileMappingA(item.StagedFile, nullptr, PAGE_READWRITE, 0, size, nullptr);
+  if (!mapping) return Fail(item, nullptr);
+  auto* view = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, size));
+  int ok = view != nullptr;
+  if (!ok) Fail(item, nullptr);
+  ArchiveProblem why;
+  if (ok && !ReadArchiveEntry(&State.Archive, item.EntryIndex, view, size, &why)) {
+    ok = Fail(item, "RESOURCE READ ERROR");
+  }
+  if (view) {
+    if (ok) FlushViewOfFile(view, 0);
+    UnmapViewOfFile(view);
+  }
+  CloseHandle(mapping);
+  return ok;
+}
+
+int WriteDataBytes(PlannedItem& item) {
+  DWORD written = 0;
+  if (item.DataSize != 0 &&
+      (!WriteFile(item.StagedFile, item.DataBlock, item.DataSize, &written, nullptr) ||
+       written != item.DataSize)) {
+    return Fail(item, nullptr);
+  }
+  return 1;
+}
+
+}  // namespace
+
+int MakeSiblingName(const char* target, const char* prefix, char* name) {
+  const size_t folder = FolderPartLength(target);
+  const size_t nameLength = sizeof "~UPN0000.TMP" - 1;
+  if (folder + nameLength + 1 > static_cast<size_t>(kPathSize)) return 0;
+  const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  for (DWORD attempt = 0; attempt < 4096; ++attempt) {
+    std::memcpy(name, target, folder);
+    wsprintfA(name + folder, "%s%04X.TMP", prefix,
+              static_cast<unsigned>((seed + attempt * 40503u) & 0xFFFF));
+    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND) {
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int StagePlannedItem(PlannedItem& item) {
+  if (item.Action != ItemAction::PlaceEntry && item.Action != ItemAction::PlaceData) return 1;
+  const uint32_t size =
+      item.Action == ItemAction::PlaceEntry ? item.Entry->UnpackedSize : item.DataSize;
+  // Earlier items' staged files have taken their room by now: the drive must
+  // still have this one's.
+  char shortfall[kLongTextSize];
+  if (!CheckStagingSpace(item.Target, size, shortfall)) return Fail(item, shortfall);
+
+  if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged)) return Fail(item, nullptr);
+  if (!JournalStaged(item.Staged)) return Fail(item, nullptr);
+  HANDLE file = CreateFileA(item.Staged, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Fail(item, nullptr);
+  item.StagedFile = file;
+
+  if (item.Action == ItemAction::PlaceData) {
+    // The player's bytes, with this run's time as their last-write time.
+    const int ok = WriteDataBytes(item);
+    GlobalFree(item.DataBlock);
+    item.DataBlock = nullptr;
+    return ok;
+  }
+  if (!WriteEntryThroughMapping(item)) return 0;
+  const FILETIME time = {item.Entry->FileTimeLow, item.Entry->FileTimeHigh};
+  if (!SetFileTime(file, &time, &time, &time)) return Fail(item, nullptr);
+  return 1;
+}
+
+void DiscardStagedFiles(UpdatePlan& plan) {
+  for (int i = 0; i < plan.Count; ++i) {
+    PlannedItem& item = plan.Items[i];
+    if (item.StagedFile) CloseHandle(item.StagedFile);
+    item.StagedFile = nullptr;
+    if (item.Staged[0]) DeleteFileA(item.Staged);
+    item.Staged[0] = '\0';
+  }
+  ReleasePlan(plan);
+}
+
+void ReleasePlan(UpdatePlan& plan) {
+  for (int i = 0; i < plan.Count; ++i) {
+    if (plan.Items[i].DataBlock) GlobalFree(plan.Items[i].DataBlock);
+    plan.Items[i].DataBlock = nullptr;
+  }
+}

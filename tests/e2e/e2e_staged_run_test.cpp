@@ -1,0 +1,283 @@
+// All or nothing: an update run that fails, is cancelled or is killed leaves
+// the game exactly as it was, and one that completes leaves only the new
+// files. The disc cases use a folder that the test bed maps as a CD-ROM drive
+// D: (WINE_RUN_DRIVES=d:cdrom).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+#include "wizard_window.h"
+
+namespace {
+
+// Everything below a folder: bytes, last-write time and attributes by path.
+struct FileState {
+  std::string bytes;
+  uint64_t time = 0;
+  DWORD attributes = 0;
+  bool operator==(const FileState& o) const {
+    return bytes == o.bytes && time == o.time && attributes == o.attributes;
+  }
+};
+using Snapshot = std::map<std::string, FileState>;
+
+Snapshot Take(const std::string& folder) {
+  Snapshot files;
+  ForEachFileBelow(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
+    FileState& state = files[path.substr(folder.size())];
+    state.bytes = ReadBytes(path);
+    state.time = (uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32) |
+                 found.ftLastWriteTime.dwLowDateTime;
+    state.attributes = found.dwFileAttributes;
+  });
+  return files;
+}
+
+std::vector<std::string> Names(const Snapshot& files) {
+  std::vector<std::string> names;
+  for (const auto& [name, state] : files) names.push_back(name);
+  return names;
+}
+
+// Files of a run that may never outlive it: staged files, backups, journal.
+std::vector<std::string> RunLeftovers(const std::string& folder) {
+  std::vector<std::string> found;
+  ForEachFileBelow(folder, [&](const std::string& path, const WIN32_FIND_DATAA& data) {
+    const std::string name = data.cFileName;
+    if (name.rfind("~UP", 0) == 0) found.push_back(path);
+  });
+  return found;
+}
+
+std::vector<std::string> Texts(const RunResult& run) {
+  std::vector<std::string> texts;
+  for (const SeenBox& box : run.boxes) texts.push_back(box.text);
+  return texts;
+}
+
+std::string DiscFolder() {
+  char folder[MAX_PATH] = {};
+  DWORD length = GetEnvironmentVariableA("WINE_DRIVE_D", folder, sizeof folder);
+  return length && length < sizeof folder ? HostPath(folder) : std::string();
+}
+
+struct FaultCase {
+  const char* what;
+  std::string updateSection;
+  std::vector<int> answers;
+  std::vector<std::string> boxes;
+};
+
+// Each case fails after at least one item could have been written: the game
+// folder must come out of the run byte for byte, time for time as it went in.
+TEST(StagedRun, AFailedOrCancelledRunLeavesEveryFileAsItWas) {
+  const std::string interrupted = "アップデートが中断されました";
+  const std::string writeFailed = "ファイルの書き込みに失敗しました";
+  const std::vector<FaultCase> cases = {
+      {"the second item's entry is missing",
+       "UpdateFile00=file.dat\r\nUpdateFile01=missing.dat\r\n", {},
+       {"Can't Find File in Resource !!", writeFailed, interrupted}},
+      {"a folder is in the way of the third item",
+       "UpdateFile00=file.dat\r\nUpdateFile01=new.dat\r\nUpdateFile02=dir.dat\r\n", {},
+       {writeFailed, interrupted}},
+      {"the player cancels at the disc prompt after the items are in place",
+       "UpdateFile00=file.dat\r\nUpdateFile01=hidden.dat\r\nUpdateFile02=d,save.dat\r\n"
+       "UpdateFile03=new.dat\r\nCopyFile00=1:movie\r\n",
+       {IDCANCEL},
+       {"ＣＤ－ＲＯＭドライブに「テストゲーム」ディスク 1 を入れて下さい", interrupted}},
+      {"the shell's copy fails after the items are in place",
+       "UpdateFile00=file.dat\r\nUpdateFile01=new.dat\r\nCopyFile00=1:nosuch\r\n", {},
+       {"SETUP.INI : \"nosuch\" のコピーに失敗しました", interrupted}},
+  };
+  ASSERT_FALSE(DiscFolder().empty()) << "the suite needs WINE_RUN_DRIVES=d:cdrom";
+  ASSERT_TRUE(WriteBytes(DiscFolder() + "\\disc1.chk", ""));
+
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The disc check file is on the disc only for the copy that fails.
+    const bool discIn = c.answers.empty();
+    if (!discIn) DeleteFileA((DiscFolder() + "\\disc1.chk").c_str());
+    Scenario s;
+    s.updateIniMore = "[UPDATE]\r\n" + c.updateSection;
+    s.files = {{"file.dat", "new file"},
+               {"new.dat", "a file the game did not have"},
+               {"hidden.dat", "new hidden"},
+               {"save.dat", "archive save"},
+               {"dir.dat", "never written"}};
+    s.installFiles = {{"file.dat", "old file"}, {"hidden.dat", "old hidden"},
+                      {"save.dat", "player's save"}};
+    s.record.SetText("DataPath", s.InstallFolder());
+    s.LayOut();
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    ASSERT_TRUE(CreateDirectoryA((s.InstallFolder() + "\\dir.dat").c_str(), nullptr));
+    ASSERT_TRUE(SetFileAttributesA((s.InstallFolder() + "\\hidden.dat").c_str(),
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    const Snapshot before = Take(s.InstallFolder());
+
+    UpdaterProcess process(s.UpdaterPath(), c.answers);
+    process.PlayWizard();
+    RunResult run = process.Wait();
+    if (!discIn) {
+      ASSERT_TRUE(WriteBytes(DiscFolder() + "\\disc1.chk", ""));
+    }
+
+    ExpectEnd(run, 0);
+    EXPECT_EQ(Texts(run), c.boxes);
+    const Snapshot after = Take(s.InstallFolder());
+    EXPECT_EQ(Names(after), Names(before));
+    for (const auto& [name, state] : before) {
+      auto it = after.find(name);
+      if (it == after.end()) continue;
+      EXPECT_EQ(it->second.bytes, state.bytes) << name;
+      EXPECT_EQ(it->second.time, state.time) << name;
+      EXPECT_EQ(it->second.attributes, state.attributes) << name;
+    }
+  }
+}
+
+// A complete run: the new files, hidden files still hidden, read-only
+// cleared, a Data item keeping the player's bytes, and not one file of the
+// run's own left behind.
+TEST(StagedRun, ACompleteRunLeavesOnlyTheNewFiles) {
+  Scenario s;
+  s.updateIniMore =
+      "[UPDATE]\r\nUpdateFile00=file.dat\r\nUpdateFile01=hidden.dat\r\nUpdateFile02=new.dat\r\n"
+      "UpdateFile03=d,save.dat\r\n";
+  s.files = {{"file.dat", "new file"}, {"hidden.dat", "new hidden"},
+             {"new.dat", "a file the game did not have"}, {"save.dat", "archive save"}};
+  s.installFiles = {{"file.dat", "old file"}, {"hidden.dat", "old hidden"}};
+  s.LayOut();
+  ASSERT_FALSE(testing::Test::HasFatalFailure());
+  // Without a DataPath, the Data item goes below the installation folder.
+  ASSERT_TRUE(WriteBytes(s.InstallFolder() + "\\save.dat", "player's save"));
+  const std::string hidden = s.InstallFolder() + "\\hidden.dat";
+  ASSERT_TRUE(SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                                     FILE_ATTRIBUTE_READONLY));
+
+  UpdaterProcess process(s.UpdaterPath());
+  process.PlayWizard();
+  RunResult run = process.Wait();
+  ExpectEnd(run, 1);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\file.dat"), "new file");
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\new.dat"), "a file the game did not have");
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\save.dat"), "player's save");
+  EXPECT_EQ(ReadBytes(hidden), "new hidden");
+  EXPECT_EQ(GetFileAttributesA(hidden.c_str()) &
+                (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY),
+            static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  EXPECT_EQ(Names(Take(s.InstallFolder())),
+            (std::vector<std::string>{"\\SETUP.INI", "\\file.dat", "\\hidden.dat", "\\new.dat",
+                                      "\\save.dat"}));
+}
+
+// Bytes that differ per file and per version, and pack a little.
+std::string Content(int file, int version, size_t size) {
+  std::string bytes(size, '\0');
+  uint32_t x = 2654435761u * static_cast<uint32_t>(file * 7 + version + 1);
+  for (size_t i = 0; i < size; ++i) {
+    if (i % 64 == 0) x = x * 1664525u + 1013904223u;
+    bytes[i] = static_cast<char>((x >> (i % 24)) & 0x3F);
+  }
+  return bytes;
+}
+
+// The updater killed at random moments of its run, then started again: the
+// game is all old or all new, and nothing of the killed run is left.
+TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
+  constexpr int kFiles = 8;
+  constexpr size_t kSize = 2 << 20;
+  constexpr DWORD kTrials = 6;
+  Scenario s;
+  s.updateIni.Set("UpdateMessage", "お知らせ");
+  s.updateIniMore = "[UPDATE]\r\n";
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "DATA" + std::to_string(i) + ".PAK";
+    s.updateIniMore += "UpdateFile0" + std::to_string(i) + "=" + name + "\r\n";
+    s.files.push_back({name, Content(i, 1, kSize)});
+  }
+  s.LayOut();
+  ASSERT_FALSE(testing::Test::HasFatalFailure());
+
+  auto install = [&] {
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string path = s.InstallFolder() + "\\DATA" + std::to_string(i) + ".PAK";
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      ASSERT_TRUE(WriteBytes(path, Content(i, 0, kSize)));
+    }
+  };
+  // 0: all old, 1: all new, -1: mixed or damaged.
+  auto version = [&] {
+    int seen = -2;
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string bytes = ReadBytes(s.InstallFolder() + "\\DATA" + std::to_string(i) + ".PAK");
+      const int v = bytes == Content(i, 0, kSize) ? 0 : bytes == Content(i, 1, kSize) ? 1 : -1;
+      if (v < 0 || (seen >= 0 && v != seen)) return -1;
+      seen = v;
+    }
+    return seen;
+  };
+
+  // Presses through to the start of the run and returns when it has begun.
+  auto startRun = [&](UpdaterProcess& process) {
+    HWND wizard = WaitForWizard(process.pid(), "テストゲーム アップデータ ", kRunTimeoutMs);
+    if (!wizard) return false;
+    ClickButton(wizard, kIdNext);
+    if (!WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }))
+      return false;
+    return ClickButton(wizard, kIdNext);
+  };
+
+  // One undisturbed run tells how long a run takes.
+  install();
+  DWORD runMs = 0;
+  {
+    UpdaterProcess process(s.UpdaterPath());
+    ASSERT_TRUE(startRun(process));
+    const DWORD start = GetTickCount();
+    process.PlayWizard();
+    RunResult run = process.Wait();
+    runMs = GetTickCount() - start;
+    ASSERT_EQ(run.exitCode, 1u);
+    ASSERT_EQ(version(), 1);
+  }
+
+  std::mt19937 random(20261207);
+  int seen[2] = {0, 0};
+  for (DWORD trial = 0; trial < kTrials; ++trial) {
+    install();
+    // One moment in each of kTrials equal slices of the run, so that the
+    // kills reach the staging, the commit and the end alike.
+    const DWORD slice = runMs / kTrials;
+    const DWORD delay = trial * slice + std::uniform_int_distribution<DWORD>(0, slice)(random);
+    SCOPED_TRACE("killed " + std::to_string(delay) + " ms into a run of " +
+                 std::to_string(runMs) + " ms");
+    {
+      UpdaterProcess process(s.UpdaterPath());
+      ASSERT_TRUE(startRun(process));
+      Sleep(delay);
+      HANDLE handle = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.pid());
+      ASSERT_NE(handle, nullptr);
+      TerminateProcess(handle, 99);
+      WaitForSingleObject(handle, 10000);
+      CloseHandle(handle);
+    }
+    // The next start undoes the killed run before its first box, the notice.
+    UpdaterProcess again(s.UpdaterPath(), {}, /*hold=*/true);
+    ASSERT_TRUE(again.Boxes().WaitForCount(1, kRunTimeoutMs));
+    EXPECT_EQ(again.Boxes().Boxes()[0].text, "お知らせ");
+    const int v = version();
+    EXPECT_GE(v, 0) << "old and new files mixed";
+    if (v >= 0) ++seen[v];
+    EXPECT_EQ(RunLeftovers(s.InstallFolder()), std::vector<std::string>{});
+  }
+  std::printf("kill trials: %d rolled back to the old version, %d complete\n", seen[0], seen[1]);
+}
+
+}  // namespace
