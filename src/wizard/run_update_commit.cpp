@@ -67,6 +67,10 @@ void RollBackUpdate(UpdatePlan& plan) {
   DiscardStagedFiles(plan);
   char failedPath[kJournalPathSize];
   if (!RollBackJournal(failedPath)) ShowRestoreError(failedPath);
+  // A folder that the run made for its items goes too, unless something is
+  // in it now.
+  for (int i = plan.CreatedCount - 1; i >= 0; --i) RemoveDirectoryA(plan.CreatedFolders[i]);
+  plan.CreatedCount = 0;
 }
 
 int FinishUpdate(HWND dialog, UpdatePlan& plan) {

@@ -15,7 +15,7 @@ namespace {
 // when the registry gives no DataPath: a relative path would land in the
 // process's current folder, wherever the player started the updater from.
 // Returns 0 when the path does not fit.
-int ComposeTarget(const UpdateItem& item, char* target) {
+int ComposeTarget(const UpdateItem& item, char* target, UpdatePlan& plan) {
   const char* base = item.Kind == UpdateKind::Data && State.DataPath[0] ? State.DataPath
                                                                          : State.InstPath;
   lstrcpynA(target, base, kPathSize);
@@ -23,7 +23,9 @@ int ComposeTarget(const UpdateItem& item, char* target) {
   if (!JoinPath(target, kTargetPathSize, State.DataFolder)) return 0;
   // Only one level is made; when it exists already the call fails, which is
   // just as good.
-  CreateDirectoryA(target, nullptr);
+  if (CreateDirectoryA(target, nullptr) && plan.CreatedCount < 2) {
+    lstrcpynA(plan.CreatedFolders[plan.CreatedCount++], target, kTargetPathSize);
+  }
   return JoinPath(target, kTargetPathSize, item.ItemName);
 }
 
@@ -71,9 +73,10 @@ DataRead ReadDataFile(PlannedItem& planned) {
   return result;
 }
 
-int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned) {
+int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
+             UpdatePlan& plan) {
   // A path that does not fit would name another file: the item fails.
-  if (!ComposeTarget(item, planned.Target)) return Fail(planned, nullptr);
+  if (!ComposeTarget(item, planned.Target, plan)) return Fail(planned, nullptr);
   const DWORD attributes = GetFileAttributesA(planned.Target);
   planned.TargetAttributes = attributes;
   if ((overwriteOnly || item.Kind == UpdateKind::Overwrite) && !IsFile(attributes)) {
@@ -153,11 +156,12 @@ int IsFileNewerThan(const char* path, uint64_t time) {
 
 int PlanUpdateItems(const UpdateItem* items, int count, int overwriteOnly, UpdatePlan& plan) {
   plan.Count = 0;
+  plan.CreatedCount = 0;
   for (int i = 0; i < count; ++i) {
     PlannedItem& planned = plan.Items[plan.Count++];
     std::memset(&planned, 0, sizeof planned);
     planned.TargetAttributes = INVALID_FILE_ATTRIBUTES;
-    if (!PlanItem(items[i], overwriteOnly, planned)) return 0;
+    if (!PlanItem(items[i], overwriteOnly, planned, plan)) return 0;
   }
   return 1;
 }

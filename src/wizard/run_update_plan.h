@@ -57,6 +57,10 @@ struct PlannedItem {
 struct UpdatePlan {
   PlannedItem Items[kUpdateListKeys];
   int Count;  // items planned; the last one may have failed
+  // The DataFolder levels that the plan created (below InstPath and below
+  // DataPath), removed again when the run is rolled back and they are empty.
+  char CreatedFolders[2][kTargetPathSize];
+  int CreatedCount;
 };
 
 // Plans items in list order (see above). overwriteOnly holds back every item

@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "harness/import_patch.h"
 #include "run_update_bed.h"
 
 namespace {
@@ -125,6 +126,29 @@ TEST_F(Discs, LowerDriveLetterWinsWhenBothHoldTheDisc) {
   EXPECT_EQ(ReadBytes(bed_.InInst("x.dat")), "from D");
 }
 
+std::vector<std::string> askedDriveTypes;
+UINT(WINAPI* platformGetDriveType)(LPCSTR) = nullptr;
+UINT WINAPI RecordingGetDriveType(LPCSTR root) {
+  askedDriveTypes.push_back(root ? root : "");
+  return platformGetDriveType(root);
+}
+
+TEST_F(Discs, DriveTypesAreAskedOfTheRoot) {
+  Put("E:\\disc1.chk", "");
+  Put("E:\\a.dat", "A");
+  bed_.UpdateSection({"CopyFile00=1:a.dat"});
+  askedDriveTypes.clear();
+  {
+    ImportPatch recording("kernel32.dll", "GetDriveTypeA",
+                          reinterpret_cast<void*>(&RecordingGetDriveType));
+    ASSERT_TRUE(recording.active());
+    platformGetDriveType = reinterpret_cast<UINT(WINAPI*)(LPCSTR)>(recording.original());
+    ExpectCompleted(bed_.Run());
+  }
+  // "X:" alone would name the drive's current folder.
+  EXPECT_EQ(askedDriveTypes, (std::vector<std::string>{"A:\\", "B:\\", "C:\\", "D:\\", "E:\\"}));
+}
+
 TEST_F(Discs, DriveWithoutTheCheckFileIsPassedOver) {
   Put("D:\\x.dat", "from D");  // a disc, but not disc 1
   Put("E:\\DISC2\\check.id", "");
@@ -187,14 +211,17 @@ TEST_F(Discs, FolderArrivesUnderItsLastName) {
   Put("E:\\data\\movie\\op.dat", "opening");
   Put("E:\\data\\movie\\ed\\ed.dat", "ending");
   MarkReadOnly("E:\\data\\movie\\op.dat");
+  ASSERT_TRUE(SetFileAttributesA(bed_.inst().c_str(), FILE_ATTRIBUTE_READONLY));
+  const DWORD instAttributes = GetFileAttributesA(bed_.inst().c_str());
   bed_.UpdateSection({"CopyFile00=1:data\\movie"});
   ExpectCompleted(bed_.Run());
   EXPECT_EQ(ReadBytes(bed_.InInst("movie\\op.dat")), "opening");
   EXPECT_EQ(ReadBytes(bed_.InInst("movie\\ed\\ed.dat")), "ending");
   EXPECT_FALSE(FileExists(bed_.InInst("data")));
-  // The folder's files keep the attributes they had on the disc.
-  EXPECT_NE(GetFileAttributesA(bed_.InInst("movie\\op.dat").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-  SetFileAttributesA(bed_.InInst("movie\\op.dat").c_str(), FILE_ATTRIBUTE_NORMAL);
+  // The copied files lose the disc's read-only mark, so that the next update
+  // can replace them; the installation folder keeps its attributes.
+  EXPECT_EQ(GetFileAttributesA(bed_.InInst("movie\\op.dat").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(GetFileAttributesA(bed_.inst().c_str()), instAttributes);
 }
 
 TEST_F(Discs, MissingSourceFailsAsAFolderCopy) {
@@ -224,7 +251,7 @@ TEST_F(Discs, AbsentDiscIsAskedForUntilCancel) {
   }
   EXPECT_EQ(seen[0].answer, IDOK);
   EXPECT_EQ(seen[1].answer, IDCANCEL);
-  EXPECT_EQ(ReadBytes(bed_.InInst("a.dat")), "A");
+  EXPECT_FALSE(FileExists(bed_.InInst("a.dat"))) << "the update item is taken back";
   EXPECT_FALSE(FileExists(bed_.InInst("x.dat")));
 }
 

@@ -117,8 +117,9 @@ TEST(RunUpdateLists, WithoutACdRomDriveThePromptReturnsAfterEveryOk) {
     EXPECT_EQ(box.icon, 0);
     EXPECT_EQ(box.buttons, (std::vector<int>{IDOK, IDCANCEL}));
   }
-  // The update items were written before the disc was asked for.
-  EXPECT_EQ(ReadBytes(bed.InInst("a.dat")), "A");
+  // The update items were in place when the disc was asked for; the Cancel
+  // takes them back.
+  EXPECT_FALSE(FileExists(bed.InInst("a.dat")));
 }
 
 }  // namespace

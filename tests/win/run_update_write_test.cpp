@@ -1,9 +1,19 @@
 // The update items of a run: install modes, the four kinds and their target
 // folders, DataFolder, OverwriteOnly, and the write failure that ends the run
 // with the items before it kept.
+#include "harness/import_patch.h"
 #include "run_update_bed.h"
 
 namespace {
+
+// The names of the files below a folder.
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  ForEachFileBelow(folder, [&](const std::string&, const WIN32_FIND_DATAA& found) {
+    names.push_back(found.cFileName);
+  });
+  return names;
+}
 
 TEST(RunUpdateWrite, UpdateItemInItsInstallModeGoesBelowInstPath) {
   RunBed bed;
@@ -69,7 +79,7 @@ TEST(RunUpdateWrite, EmptyDataFileStaysEmpty) {
   EXPECT_EQ(ReadBytes(bed.InData("empty.dat")), "");
 }
 
-TEST(RunUpdateWrite, DataItemWithoutDataPathIsRelativeToTheCurrentFolder) {
+TEST(RunUpdateWrite, DataItemWithoutDataPathGoesBelowInstPath) {
   RunBed bed;
   bed.Payload({{"rel.dat", "relative"}});
   State.DataPath[0] = '\0';
@@ -81,7 +91,46 @@ TEST(RunUpdateWrite, DataItemWithoutDataPathIsRelativeToTheCurrentFolder) {
   RunOutcome r = bed.Run();
   SetCurrentDirectoryA(previous);
   ExpectCompleted(r);
-  EXPECT_EQ(ReadBytes(current.file("rel.dat")), "relative");
+  EXPECT_EQ(ReadBytes(bed.InInst("rel.dat")), "relative");
+  EXPECT_FALSE(FileExists(current.file("rel.dat"))) << "never into the process's current folder";
+}
+
+// Fails the block for the player's Data file, recognised by its size.
+constexpr SIZE_T kPlayerFileSize = 54321;
+HGLOBAL(WINAPI* platformGlobalAlloc)(UINT, SIZE_T) = nullptr;
+HGLOBAL WINAPI GlobalAllocFailingForPlayerFile(UINT flags, SIZE_T size) {
+  if (size == kPlayerFileSize) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  return platformGlobalAlloc(flags, size);
+}
+
+TEST(RunUpdateWrite, DataFileThatCannotBeHeldInMemoryIsKeptAndFailsTheItem) {
+  RunBed bed;
+  bed.Payload({{"a.dat", "A2"}, {"save.dat", "archive save"}});
+  ASSERT_TRUE(WriteBytes(bed.InInst("a.dat"), "A1"));
+  const std::string save = bed.InData("save.dat");
+  const std::string players(kPlayerFileSize, 'p');
+  ASSERT_TRUE(WriteBytes(save, players));
+  SetLastWriteTime(save, kEntryTime - 1000);
+  bed.UpdateSection({"UpdateFile00=a.dat", "UpdateFile01=d,save.dat"});
+  RunOutcome r;
+  {
+    ImportPatch noMemory("kernel32.dll", "GlobalAlloc",
+                         reinterpret_cast<void*>(&GlobalAllocFailingForPlayerFile));
+    ASSERT_TRUE(noMemory.active());
+    platformGlobalAlloc = reinterpret_cast<HGLOBAL(WINAPI*)(UINT, SIZE_T)>(noMemory.original());
+    r = bed.Run();
+  }
+  ExpectFailed(r);
+  auto seen = bed.boxes.Boxes();
+  ASSERT_EQ(seen.size(), 2u);
+  ExpectErrorBox(seen[0], r, "Can't Allocate Memory !!");
+  ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
+  EXPECT_EQ(ReadBytes(save), players);
+  EXPECT_EQ(LastWriteTime(save), kEntryTime - 1000);
+  EXPECT_EQ(ReadBytes(bed.InInst("a.dat")), "A1") << "nothing of the run is written";
 }
 
 TEST(RunUpdateWrite, DataFolderIsCreatedOneLevelDeepOnly) {
@@ -139,18 +188,20 @@ TEST(RunUpdateWrite, OverwriteKindWritesOnlyOverAnExistingFile) {
   EXPECT_FALSE(FileExists(bed.InInst("b.dat")));
 }
 
-TEST(RunUpdateWrite, MissingSubFolderFailsAndKeepsEarlierItems) {
+TEST(RunUpdateWrite, MissingSubFolderFailsAndWritesNothing) {
   RunBed bed;
   bed.Payload({{"a.dat", "A"}, {"b.dat", "B"}, {"c.dat", "C"}});
+  ASSERT_TRUE(WriteBytes(bed.InInst("a.dat"), "old A"));
   bed.UpdateSection({"UpdateFile00=a.dat", "UpdateFile01=nosuch\\b.dat", "UpdateFile02=c.dat"});
   RunOutcome r = bed.Run();
   ExpectFailed(r);
   auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
   ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
-  EXPECT_EQ(ReadBytes(bed.InInst("a.dat")), "A");
+  EXPECT_EQ(ReadBytes(bed.InInst("a.dat")), "old A") << "the earlier item is not written";
   EXPECT_FALSE(FileExists(bed.InInst("nosuch")));
   EXPECT_FALSE(FileExists(bed.InInst("c.dat")));
+  EXPECT_EQ(Listing(bed.inst()), (std::vector<std::string>{"a.dat"})) << "no staged file left";
 }
 
 TEST(RunUpdateWrite, EntryMissingFromTheArchiveIsReportedTwice) {
