@@ -10,10 +10,6 @@ namespace {
 // game had them; read-only is cleared, as every write of the run clears it.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-int HasStagedFile(const PlannedItem& item) {
-  return item.Action == ItemAction::PlaceEntry || item.Action == ItemAction::PlaceData;
-}
-
 // Waits until every staged file is on the disk. They were handed to the disk
 // as they were staged, so this waits for all of them together.
 int FlushStagedFiles(UpdatePlan& plan) {

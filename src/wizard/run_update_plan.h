@@ -5,10 +5,10 @@
 //   - PlanUpdateItems decides, in list order, what each item does, without
 //     writing any game file and without showing anything. It stops at the
 //     first item that fails.
-//   - StagePlannedItem puts one item's new content into a new file beside
-//     its target. It touches no game file and shows nothing, so the items can
-//     be staged in any order or side by side; the run reports the first
-//     failure in list order.
+//   - CreateStagedFile and FillStagedFile put one item's new content into a
+//     new file beside its target. They touch no game file and show nothing;
+//     the filling can run side by side, and the run reports the first failure
+//     in list order.
 //   - the commit (run_update_commit.cpp) moves every target aside and every
 //     staged file into its place, and can put everything back.
 #ifndef WIZARD_RUN_UPDATE_PLAN_H
@@ -68,10 +68,17 @@ struct UpdatePlan {
 // on 0 the last planned item (plan.Count - 1) is the one that failed.
 int PlanUpdateItems(const UpdateItem* items, int count, int overwriteOnly, UpdatePlan& plan);
 
-// Stages one planned item: PlaceEntry and PlaceData items get their staged
-// file, named in the journal before it is created; the others need none.
-// Returns 1, or 0 with the item marked Failed.
-int StagePlannedItem(PlannedItem& item);
+// Whether the item is written through a staged file (PlaceEntry, PlaceData).
+int HasStagedFile(const PlannedItem& item);
+
+// Staging one planned item, in two steps. CreateStagedFile checks the room,
+// names the staged file in the journal and creates it; it is called on one
+// thread, item by item in list order. FillStagedFile writes the content and
+// the time; it touches nothing but the item and its staged file, so items
+// can be filled side by side. Items without a staged file pass both. Each
+// returns 1, or 0 with the item marked Failed.
+int CreateStagedFile(PlannedItem& item);
+int FillStagedFile(PlannedItem& item);
 
 // Staged files and backups live beside their targets, named "~UPNxxxx.TMP"
 // (new content) and "~UPOxxxx.TMP" (the old file moved aside), xxxx four hex

@@ -58,6 +58,10 @@ int WriteDataBytes(PlannedItem& item) {
 
 }  // namespace
 
+int HasStagedFile(const PlannedItem& item) {
+  return item.Action == ItemAction::PlaceEntry || item.Action == ItemAction::PlaceData;
+}
+
 int MakeSiblingName(const char* target, const char* prefix, char* name) {
   const size_t folder = FolderPartLength(target);
   const size_t nameLength = sizeof "~UPN0000.TMP" - 1;
@@ -75,8 +79,8 @@ int MakeSiblingName(const char* target, const char* prefix, char* name) {
   return 0;
 }
 
-int StagePlannedItem(PlannedItem& item) {
-  if (item.Action != ItemAction::PlaceEntry && item.Action != ItemAction::PlaceData) return 1;
+int CreateStagedFile(PlannedItem& item) {
+  if (!HasStagedFile(item)) return 1;
   const uint32_t size =
       item.Action == ItemAction::PlaceEntry ? item.Entry->UnpackedSize : item.DataSize;
   // Earlier items' staged files have taken their room by now: the drive must
@@ -90,7 +94,11 @@ int StagePlannedItem(PlannedItem& item) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Fail(item, nullptr);
   item.StagedFile = file;
+  return 1;
+}
 
+int FillStagedFile(PlannedItem& item) {
+  if (!HasStagedFile(item)) return 1;
   if (item.Action == ItemAction::PlaceData) {
     // The player's bytes, with this run's time as their last-write time.
     const int ok = WriteDataBytes(item);
@@ -100,7 +108,7 @@ int StagePlannedItem(PlannedItem& item) {
   }
   if (!WriteEntryThroughMapping(item)) return 0;
   const FILETIME time = {item.Entry->FileTimeLow, item.Entry->FileTimeHigh};
-  if (!SetFileTime(file, &time, &time, &time)) return Fail(item, nullptr);
+  if (!SetFileTime(item.StagedFile, &time, &time, &time)) return Fail(item, nullptr);
   return 1;
 }
 

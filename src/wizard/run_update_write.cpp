@@ -12,7 +12,7 @@ int StageUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly
   int failedAt = planned ? -1 : plan.Count - 1;
   const int stageCount = planned ? plan.Count : plan.Count - 1;
   for (int i = 0; i < stageCount; ++i) {
-    if (!StagePlannedItem(plan.Items[i])) {
+    if (!CreateStagedFile(plan.Items[i]) || !FillStagedFile(plan.Items[i])) {
       failedAt = i;
       break;
     }
