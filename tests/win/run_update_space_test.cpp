@@ -120,6 +120,31 @@ TEST_F(SmallDrive, RequirementIsReadUpToTheFirstNonDigit) {
   ExpectSpaceShort(bed_.Run(), 10);
 }
 
+// While the update is staged, the old files are still there: the new ones
+// need room of their own, and a later item that finds the drive full stops
+// the run with every old file in place.
+TEST_F(SmallDrive, StagedFilesOfEarlierItemsCountAgainstLaterOnes) {
+  const uint64_t free = FreeBytes("T:\\");
+  const std::string oldA(static_cast<size_t>(free / 4), 'o');
+  ASSERT_TRUE(WriteBytes("T:\\game\\a.dat", oldA));
+  const size_t entry = static_cast<size_t>(free / 2);
+  bed_.Payload({{"a.dat", std::string(entry, 'a')}, {"b.dat", std::string(entry, 'b')}});
+  bed_.UpdateSection({"UpdateFile00=a.dat", "UpdateFile01=b.dat"});
+  RunOutcome r = bed_.Run();
+  ExpectFailed(r);
+  auto seen = bed_.boxes.Boxes();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].text.rfind("ディスク容量が足りません。T: ドライブに ", 0), 0u) << seen[0].text;
+  ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
+  EXPECT_EQ(ReadBytes("T:\\game\\a.dat"), oldA);
+  EXPECT_FALSE(FileExists("T:\\game\\b.dat"));
+  std::vector<std::string> names;
+  ForEachFileBelow("T:\\game", [&](const std::string&, const WIN32_FIND_DATAA& found) {
+    names.push_back(found.cFileName);
+  });
+  EXPECT_EQ(names, (std::vector<std::string>{"a.dat"})) << "no staged file left";
+}
+
 // A volume with 4 GiB or more free passes any requirement.
 TEST(RunUpdateSpace, LargeVolumePassesTheLargestRequirement) {
   RunBed bed;
