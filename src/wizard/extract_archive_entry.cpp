@@ -3,43 +3,21 @@
 
 #include "archive/archive_reader.h"
 #include "common/updater_state.h"
-#include "platform/disk_space.h"
 #include "platform/update_error.h"
 #include "platform/write_file.h"
 #include "wizard/archive_entries.h"
+#include "wizard/run_update_plan.h"
 
 namespace {
 
-// The free-space check of an extraction: the drive of path (its first two
-// bytes, as "C:") must have size bytes free for this process. A drive that
-// cannot be asked passes: the write that follows fails cleanly if the room
-// runs out, and leaves the old file in place.
+// The free-space check of an extraction, the same as an update item's: a
+// drive that cannot be asked passes, and the write that follows fails cleanly
+// if the room runs out, leaving the old file in place.
 bool CheckFreeSpace(const char* path, uint32_t size) {
-  char root[3] = {};
-  for (int i = 0; i < 2 && path[i]; ++i) root[i] = path[i];
-
-  uint64_t freeToCaller = 0, totalBytes = 0;
-  if (!QueryDiskSpace(root, &freeToCaller, &totalBytes, nullptr)) return true;
-  if (size <= freeToCaller) return true;
-
-  char text[kLongTextSize];
-  wsprintfA(text, "ディスク容量が足りません。%s ドライブに %I64u バイトの空き容量が必要です", root,
-            static_cast<unsigned long long>(size - freeToCaller));
-  ShowUpdateError(text);
+  char shortfall[kLongTextSize];
+  if (CheckEntrySpace(path, size, shortfall)) return true;
+  ShowUpdateError(shortfall);
   return false;
-}
-
-// True when the file at path was last written after time. A file that cannot
-// be opened or asked for its time counts as older, so it is written.
-bool IsFileNewerThan(const char* path, uint64_t time) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  FILETIME lastWrite;
-  bool newer = GetFileTime(file, nullptr, nullptr, &lastWrite) &&
-               ((uint64_t{lastWrite.dwHighDateTime} << 32) | lastWrite.dwLowDateTime) > time;
-  CloseHandle(file);
-  return newer;
 }
 
 // The last steps of an extraction, once the content is in memory: a folder is

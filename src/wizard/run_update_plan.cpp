@@ -113,7 +113,7 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
   }
   planned.Entry = &State.Archive.Entries[planned.EntryIndex];
   char shortfall[kLongTextSize];
-  if (!CheckStagingSpace(planned.Target, planned.Entry->UnpackedSize, shortfall)) {
+  if (!CheckEntrySpace(planned.Target, planned.Entry->UnpackedSize, shortfall)) {
     return Fail(planned, shortfall);
   }
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -130,7 +130,7 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
 
 }  // namespace
 
-int CheckStagingSpace(const char* target, uint64_t size, char* shortfall) {
+int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
   char root[3] = {};
   for (int i = 0; i < 2 && target[i]; ++i) root[i] = target[i];
   uint64_t freeToCaller = 0, totalBytes = 0;

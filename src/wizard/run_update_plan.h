@@ -95,7 +95,7 @@ int MakeSiblingName(const char* target, const char* prefix, char* name);
 // as "C:") must have size bytes free for this process. Returns 1 when it has,
 // or when the drive cannot be asked; else 0 with the shortfall message
 // ("ディスク容量が足りません。...", kLongTextSize bytes) in shortfall.
-int CheckStagingSpace(const char* target, uint64_t size, char* shortfall);
+int CheckEntrySpace(const char* target, uint64_t size, char* shortfall);
 
 // True when the file at path was last written after time (a FILETIME as 64
 // bits). A file that cannot be opened or asked for its time counts as older.

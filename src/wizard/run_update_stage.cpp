@@ -86,7 +86,7 @@ int CreateStagedFile(PlannedItem& item) {
   // Earlier items' staged files have taken their room by now: the drive must
   // still have this one's.
   char shortfall[kLongTextSize];
-  if (!CheckStagingSpace(item.Target, size, shortfall)) return Fail(item, shortfall);
+  if (!CheckEntrySpace(item.Target, size, shortfall)) return Fail(item, shortfall);
 
   if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged)) return Fail(item, nullptr);
   if (!JournalStaged(item.Staged)) return Fail(item, nullptr);
