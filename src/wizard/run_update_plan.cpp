@@ -33,12 +33,6 @@ int IsFile(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int Fail(PlannedItem& planned, const char* text) {
-  planned.Failed = 1;
-  lstrcpynA(planned.FailureText, text ? text : "", kLongTextSize);
-  return 0;
-}
-
 enum class DataRead { Read, Left, NotReadable, NoMemory };
 
 // Reads a Data item's existing file whole into a block of the plan. A file
@@ -76,7 +70,7 @@ DataRead ReadDataFile(PlannedItem& planned) {
 int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
              UpdatePlan& plan) {
   // A path that does not fit would name another file: the item fails.
-  if (!ComposeTarget(item, planned.Target, plan)) return Fail(planned, nullptr);
+  if (!ComposeTarget(item, planned.Target, plan)) return FailItem(planned, nullptr);
   const DWORD attributes = GetFileAttributesA(planned.Target);
   planned.TargetAttributes = attributes;
   if ((overwriteOnly || item.Kind == UpdateKind::Overwrite) && !IsFile(attributes)) {
@@ -94,7 +88,7 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
       case DataRead::NoMemory:
         // The player's file is there; the archive's copy must not replace it
         // only because it could not be held in memory.
-        return Fail(planned, "Can't Allocate Memory !!");
+        return FailItem(planned, "Can't Allocate Memory !!");
       case DataRead::NotReadable:
         break;  // taken from the archive like a missing file
     }
@@ -102,22 +96,22 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
 
   // The archive is flat: the folders of ItemName only place the file on disk.
   if (!FindArchiveEntry(&State.Archive, item.ItemName + item.BaseOffset, &planned.EntryIndex)) {
-    return Fail(planned, "Can't Find File in Resource !!");
+    return FailItem(planned, "Can't Find File in Resource !!");
   }
   // A size that no stream can reach is found out when the entry is staged,
   // after its free-space check, as for any other damaged stream.
   ArchiveProblem why;
   if (!CheckArchiveEntry(&State.Archive, planned.EntryIndex, &why) &&
       why != kArchiveEntryTooLarge) {
-    return Fail(planned, "RESOURCE READ ERROR");
+    return FailItem(planned, "RESOURCE READ ERROR");
   }
   planned.Entry = &State.Archive.Entries[planned.EntryIndex];
   char shortfall[kLongTextSize];
   if (!CheckEntrySpace(planned.Target, planned.Entry->UnpackedSize, shortfall)) {
-    return Fail(planned, shortfall);
+    return FailItem(planned, shortfall);
   }
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return Fail(planned, nullptr);  // a folder in the way
+    return FailItem(planned, nullptr);  // a folder in the way
   }
   if (item.Kind == UpdateKind::Update && attributes != INVALID_FILE_ATTRIBUTES &&
       IsFileNewerThan(planned.Target, EntryFileTime(*planned.Entry))) {
@@ -140,6 +134,12 @@ int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
   if (size <= freeToCaller) return 1;
   wsprintfA(shortfall, "ディスク容量が足りません。%s ドライブに %I64u バイトの空き容量が必要です", root,
             static_cast<unsigned long long>(size - freeToCaller));
+  return 0;
+}
+
+int FailItem(PlannedItem& item, const char* text) {
+  item.Failed = 1;
+  lstrcpynA(item.FailureText, text ? text : "", kLongTextSize);
   return 0;
 }
 

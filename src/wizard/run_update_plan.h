@@ -68,6 +68,10 @@ struct UpdatePlan {
 // on 0 the last planned item (plan.Count - 1) is the one that failed.
 int PlanUpdateItems(const UpdateItem* items, int count, int overwriteOnly, UpdatePlan& plan);
 
+// Marks the item failed, with text (or none) as the box that tells why.
+// Returns 0.
+int FailItem(PlannedItem& item, const char* text);
+
 // Whether the item is written through a staged file (PlaceEntry, PlaceData).
 int HasStagedFile(const PlannedItem& item);
 

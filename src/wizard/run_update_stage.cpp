@@ -17,12 +17,6 @@ size_t FolderPartLength(const char* path) {
   return folder;
 }
 
-int Fail(PlannedItem& item, const char* text) {
-  item.Failed = 1;
-  lstrcpynA(item.FailureText, text ? text : "", kLongTextSize);
-  return 0;
-}
-
 // Decodes the item's entry straight into the staged file through a mapping of
 // it, so that no block of the entry's size is needed in memory. The bytes are
 // handed to the disk at once; the commit waits for them.
@@ -30,13 +24,13 @@ int WriteEntryThroughMapping(PlannedItem& item) {
   const uint32_t size = item.Entry->UnpackedSize;
   if (size == 0) return 1;
   HANDLE mapping = CreateFileMappingA(item.StagedFile, nullptr, PAGE_READWRITE, 0, size, nullptr);
-  if (!mapping) return Fail(item, nullptr);
+  if (!mapping) return FailItem(item, nullptr);
   auto* view = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, size));
   int ok = view != nullptr;
-  if (!ok) Fail(item, nullptr);
+  if (!ok) FailItem(item, nullptr);
   ArchiveProblem why;
   if (ok && !ReadArchiveEntry(&State.Archive, item.EntryIndex, view, size, &why)) {
-    ok = Fail(item, "RESOURCE READ ERROR");
+    ok = FailItem(item, "RESOURCE READ ERROR");
   }
   if (view) {
     if (ok) FlushViewOfFile(view, 0);
@@ -51,7 +45,7 @@ int WriteDataBytes(PlannedItem& item) {
   if (item.DataSize != 0 &&
       (!WriteFile(item.StagedFile, item.DataBlock, item.DataSize, &written, nullptr) ||
        written != item.DataSize)) {
-    return Fail(item, nullptr);
+    return FailItem(item, nullptr);
   }
   return 1;
 }
@@ -86,13 +80,13 @@ int CreateStagedFile(PlannedItem& item) {
   // Earlier items' staged files have taken their room by now: the drive must
   // still have this one's.
   char shortfall[kLongTextSize];
-  if (!CheckEntrySpace(item.Target, size, shortfall)) return Fail(item, shortfall);
+  if (!CheckEntrySpace(item.Target, size, shortfall)) return FailItem(item, shortfall);
 
-  if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged)) return Fail(item, nullptr);
-  if (!JournalStaged(item.Staged)) return Fail(item, nullptr);
+  if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged)) return FailItem(item, nullptr);
+  if (!JournalStaged(item.Staged)) return FailItem(item, nullptr);
   HANDLE file = CreateFileA(item.Staged, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Fail(item, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FailItem(item, nullptr);
   item.StagedFile = file;
   return 1;
 }
@@ -108,7 +102,7 @@ int FillStagedFile(PlannedItem& item) {
   }
   if (!WriteEntryThroughMapping(item)) return 0;
   const FILETIME time = {item.Entry->FileTimeLow, item.Entry->FileTimeHigh};
-  if (!SetFileTime(item.StagedFile, &time, &time, &time)) return Fail(item, nullptr);
+  if (!SetFileTime(item.StagedFile, &time, &time, &time)) return FailItem(item, nullptr);
   return 1;
 }
 
