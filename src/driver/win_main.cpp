@@ -13,6 +13,7 @@
 #include "config/settings_access.h"
 #include "driver/install_record.h"
 #include "driver/launch_sequence.h"
+#include "driver/payload_check.h"
 #include "driver/temp_files.h"
 #include "driver/update_message.h"
 #include "platform/update_error.h"
@@ -22,12 +23,11 @@
 namespace {
 
 constexpr int kPayloadId = 102;
-constexpr char kPayloadType[] = "UPDATE";
 
 // Finds and locks the payload resource. It stays where the loader mapped it
 // and is only ever read.
 int LockPayload(HINSTANCE instance) {
-  HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(kPayloadId), kPayloadType);
+  HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(kPayloadId), kPayloadResourceType);
   if (!resource) return 0;
   DWORD size = SizeofResource(instance, resource);
   if (size == 0) return 0;
@@ -90,6 +90,12 @@ int LoadEntryText(const char* key, char** buffer) {
 // end in WinMain cleans up after all of them alike.
 int RunUpdater(HINSTANCE instance) {
   if (!LockPayload(instance)) return 0;
+  // A damaged download is refused before a byte of it is read or written
+  // anywhere.
+  if (!CheckPayload(instance)) {
+    ShowUpdateError(kDamagedUpdaterMessage);
+    return 0;
+  }
 
   State.Directory = LoadArchiveDirectory();
   if (!State.Directory) {

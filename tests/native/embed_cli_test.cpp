@@ -75,11 +75,27 @@ class EmbedCli : public ::testing::Test {
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
   // What `fa2 list` prints: the same for an archive and for an updater that
-  // carries it.
+  // carries it, but for the updater's first line about its digest.
   std::string Listing(const std::string& file) {
     Fa2Run r = Fa2({"list", file});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     return r.out;
+  }
+  std::string UpdaterListing(const std::string& archive) {
+    return "# payload digest: the payload matches its XXH3-128 digest\n" + Listing(archive);
+  }
+
+  // Writes a copy of the updater with one byte of its payload flipped.
+  void WriteDamagedCopy(const std::string& updater, const std::string& copy) {
+    std::string bytes = ReadText(updater);
+    size_t at, length;
+    std::string error;
+    ASSERT_EQ(FindUpdatePayload(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &at,
+                                &length, &error),
+              1)
+        << error;
+    bytes[at + 16] ^= 0x20;  // the first entry's first byte: the directory stays readable
+    WriteText(copy, bytes);
   }
 
   std::string dir_;
@@ -89,7 +105,7 @@ class EmbedCli : public ::testing::Test {
 TEST_F(EmbedCli, MakesAnUpdaterThatTheOtherCommandsRead) {
   Fa2Run r = Fa2({"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("updater.exe")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(Listing(Path("updater.exe")), Listing(Path("two.fa2")));
+  EXPECT_EQ(Listing(Path("updater.exe")), UpdaterListing(Path("two.fa2")));
   EXPECT_EQ(Fa2({"verify", Path("updater.exe")}).exitCode, 0);
   ASSERT_EQ(Fa2({"extract", Path("updater.exe"), "-C", Path("out")}).exitCode, 0);
   EXPECT_EQ(ReadText(Path("out/DATA.BIN")), ReadText(Path("DATA.BIN")));
@@ -124,7 +140,7 @@ TEST_F(EmbedCli, ReplacesThePayloadAndTakesOneFromAnUpdater) {
   // Into the updater itself (output over input): the payload is replaced.
   Fa2Run r = Fa2({"embed", Path("a.exe"), Path("one.fa2"), "-o", Path("a.exe")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(Listing(Path("a.exe")), Listing(Path("one.fa2")));
+  EXPECT_EQ(Listing(Path("a.exe")), UpdaterListing(Path("one.fa2")));
   // An updater as ARCHIVE gives its payload to a fresh stub.
   ASSERT_EQ(Fa2({"embed", Path("stub.exe"), Path("a.exe"), "-o", Path("b.exe")}).exitCode, 0);
   EXPECT_EQ(ReadText(Path("b.exe")), ReadText(Path("a.exe")));
@@ -137,6 +153,8 @@ TEST_F(EmbedCli, RefusesDamagedInputsWithoutWritingAnything) {
   std::string signedStub(stub_.begin(), stub_.end());
   signedStub[TestDirectoryOffset(1) + 8 * kDirectorySecurity] = 0x10;
   WriteText(Path("signed.exe"), signedStub);
+  ASSERT_EQ(Fa2({"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("good.exe")}).exitCode, 0);
+  WriteDamagedCopy(Path("good.exe"), Path("damaged.exe"));
 
   WriteText(Path("text.ico"), "not an icon at all");
   WriteText(Path("cut.ico"), std::string("\0\0\1\0\1\0\20\20\0\0\1\0\40\0\0\1\0\0\26\0\0\0", 22));
@@ -156,6 +174,7 @@ TEST_F(EmbedCli, RefusesDamagedInputsWithoutWritingAnything) {
       {Path("text.exe"), Path("two.fa2"), Path("text.exe"), "MS-DOS header"},
       {Path("signed.exe"), Path("two.fa2"), Path("signed.exe"), "signed"},
       {Path("two.fa2"), Path("two.fa2"), Path("two.fa2"), "no MZ header"},
+      {Path("stub.exe"), Path("damaged.exe"), Path("damaged.exe"), "does not match"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"embed", c.stub, c.archive, "-o", Path("out.exe")};
@@ -174,6 +193,49 @@ TEST_F(EmbedCli, RefusesDamagedInputsWithoutWritingAnything) {
   r = Fa2({"list", Path("stub.exe")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("no payload"), std::string::npos) << r.err;
+}
+
+TEST_F(EmbedCli, VerifyAndListTellThePayloadDigest) {
+  ASSERT_EQ(Fa2({"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("good.exe")}).exitCode, 0);
+  WriteDamagedCopy(Path("good.exe"), Path("damaged.exe"));
+  // An updater as tools without the record make it.
+  std::vector<uint8_t> bare;
+  std::string archive = ReadText(Path("two.fa2")), error;
+  ASSERT_EQ(EmbedUpdatePayload(stub_.data(), stub_.size(),
+                               reinterpret_cast<const uint8_t*>(archive.data()), archive.size(),
+                               &bare, &error, nullptr, 0),
+            1)
+      << error;
+  WriteText(Path("bare.exe"), std::string(bare.begin(), bare.end()));
+
+  struct Case {
+    std::string file;
+    int verifyExit;
+    std::string verifyErr, listFirstLine;
+  } cases[] = {
+      {Path("good.exe"), 0, "", "# payload digest: the payload matches its XXH3-128 digest"},
+      {Path("damaged.exe"), 1, "does not match its XXH3-128 digest",
+       "# payload digest: the payload does not match its XXH3-128 digest: the updater is "
+       "damaged"},
+      {Path("bare.exe"), 0, "note: no payload digest",
+       "# payload digest: no payload digest (resource UPDATE/103): the updater cannot tell a "
+       "damaged payload"},
+      {Path("two.fa2"), 0, "", "UPDATE.INI\t"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    Fa2Run verify = Fa2({"verify", c.file});
+    EXPECT_EQ(verify.exitCode, c.verifyExit);
+    if (c.verifyErr.empty()) {
+      EXPECT_EQ(verify.err, "");
+    } else {
+      EXPECT_NE(verify.err.find("fa2: " + c.file + ": " ), std::string::npos) << verify.err;
+      EXPECT_NE(verify.err.find(c.verifyErr), std::string::npos) << verify.err;
+    }
+    Fa2Run list = Fa2({"list", c.file});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out.substr(0, c.listFirstLine.size()), c.listFirstLine);
+  }
 }
 
 TEST_F(EmbedCli, UsageErrorsAndHelp) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "archive/payload_digest.h"
 #include "fa2/pe_branding.h"
 #include "fa2/pe_resources.h"
 #include "pe_test_image.h"
@@ -68,8 +69,11 @@ std::vector<FlatResource> Flatten(const std::vector<uint8_t>& file) {
   return flat;
 }
 
+// Leaves out the payload and its digest record.
 std::vector<FlatResource> WithoutPayload(std::vector<FlatResource> flat) {
-  std::erase_if(flat, [](const FlatResource& r) { return r.Type == "UPDATE" && r.Name == "#102"; });
+  std::erase_if(flat, [](const FlatResource& r) {
+    return r.Type == "UPDATE" && (r.Name == "#102" || r.Name == "#103");
+  });
   return flat;
 }
 
@@ -97,7 +101,7 @@ std::vector<uint8_t> Embed(const std::vector<uint8_t>& stub, const std::vector<u
 // Checks what the loader and the image checkers look at: the checksum,
 // sections aligned and packed in memory, SizeOfImage, and the resource
 // directory naming the section that holds the payload; and that the
-// payload reads back.
+// payload reads back, with its digest record beside it.
 void ExpectSoundUpdater(const std::vector<uint8_t>& f, const std::vector<uint8_t>& payload) {
   PeImage image;
   std::string error;
@@ -120,13 +124,21 @@ void ExpectSoundUpdater(const std::vector<uint8_t>& f, const std::vector<uint8_t
   size_t at = 0, length = 0;
   ASSERT_EQ(FindUpdatePayload(f.data(), f.size(), &at, &length, &error), 1) << error;
   EXPECT_EQ(std::vector<uint8_t>(f.begin() + at, f.begin() + at + length), payload);
+  ResourceTree tree;
+  ASSERT_EQ(ReadResourceTree(image, &tree, &error), 1) << error;
+  const ResourceLeaf* record = FindResource(tree, ResourceKey{1, u"UPDATE", 0},
+                                            ResourceKey{0, u"", kPayloadDigestResourceId});
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->Language, kUpdateResourceLanguage);
+  EXPECT_EQ(CheckPayloadDigest(record->Data, record->Size, payload.data(), payload.size()),
+            kDigestMatches);
 }
 
 // The leaves' bytes live in these buffers while a tree refers to them.
 const std::vector<uint8_t> kDialog = Bytes(300, 1), kDialogEnglish = Bytes(290, 2),
                            kManifest = Bytes(700, 3), kNamed = Bytes(45, 4), kLast = Bytes(9, 5),
                            kOldPayload = Bytes(1000, 6), kOldPayloadEnglish = Bytes(20, 7),
-                           kSibling = Bytes(33, 8);
+                           kSibling = Bytes(33, 8), kOldDigest = Bytes(28, 9);
 
 ResourceKey Id(uint32_t id) { return ResourceKey{0, u"", id}; }
 ResourceKey Named(const std::u16string& name) { return ResourceKey{1, name, 0}; }
@@ -155,7 +167,8 @@ ResourceTree SampleTree(int withOldPayload) {
   if (withOldPayload) {
     AddLeaf(&tree, Named(u"UPDATE"), Id(102), 1033, kOldPayloadEnglish);
     AddLeaf(&tree, Named(u"UPDATE"), Id(102), 1041, kOldPayload);
-    AddLeaf(&tree, Named(u"UPDATE"), Id(103), 1041, kSibling);
+    AddLeaf(&tree, Named(u"UPDATE"), Id(103), 1041, kOldDigest);
+    AddLeaf(&tree, Named(u"UPDATE"), Id(104), 1041, kSibling);
   }
   AddLeaf(&tree, Named(u"ZZZ"), Id(1), 0, kLast);
   AddLeaf(&tree, Id(5), Id(100), 1033, kDialogEnglish);
@@ -276,7 +289,7 @@ TEST(PeEmbed, RealDllGetsANewSectionThenItIsRebuiltInPlace) {
   ExpectSoundUpdater(twice, second);
   std::vector<FlatResource> flat = Flatten(twice);
   EXPECT_EQ(WithoutPayload(flat), original);
-  EXPECT_EQ(flat.size(), original.size() + 1);
+  EXPECT_EQ(flat.size(), original.size() + 2);
   PeImage again;
   ASSERT_EQ(ParsePeImage(twice.data(), twice.size(), &again, &error), 1) << error;
   EXPECT_EQ(again.Sections.size(), after.Sections.size());
@@ -320,10 +333,23 @@ TEST_P(PeEmbedVariants, ReplacesEveryLanguageOfThePayloadAndKeepsItsSiblings) {
   std::vector<FlatResource> flat = Flatten(out);
   std::vector<FlatResource> expected = WithoutPayload(Flatten(stub));
   EXPECT_EQ(WithoutPayload(flat), expected);
-  EXPECT_EQ(flat.size(), expected.size() + 1);
+  EXPECT_EQ(flat.size(), expected.size() + 2);
   EXPECT_TRUE(std::any_of(flat.begin(), flat.end(), [](const FlatResource& r) {
-    return r.Type == "UPDATE" && r.Name == "#103" && r.Data == kSibling;
+    return r.Type == "UPDATE" && r.Name == "#104" && r.Data == kSibling;
   }));
+
+  // Without the digest, the stub's stale record goes too; the sibling stays.
+  std::vector<uint8_t> bare;
+  std::string error;
+  ASSERT_EQ(EmbedUpdatePayload(stub.data(), stub.size(), payload.data(), payload.size(), &bare,
+                               &error, nullptr, 0),
+            1)
+      << error;
+  flat = Flatten(bare);
+  EXPECT_EQ(WithoutPayload(flat), expected);
+  EXPECT_EQ(flat.size(), expected.size() + 1);
+  EXPECT_FALSE(std::any_of(flat.begin(), flat.end(),
+                           [](const FlatResource& r) { return r.Name == "#103"; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, PeEmbedVariants, ::testing::Values(0, 1));
@@ -540,7 +566,7 @@ TEST(PeEmbed, ImageWithoutResourcesGetsAResourceSection) {
   std::vector<uint8_t> payload = Bytes(3, 17);
   std::vector<uint8_t> out = Embed(stub, payload);
   ExpectSoundUpdater(out, payload);
-  EXPECT_EQ(Flatten(out).size(), 1u);
+  EXPECT_EQ(Flatten(out).size(), 2u);
   // Without any section and with SizeOfImage 0, the new section still goes
   // after the headers.
   std::vector<uint8_t> bare = BuildTestPe(TestPe{});

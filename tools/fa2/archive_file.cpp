@@ -4,6 +4,13 @@
 #include "fa2/pe_resources.h"
 
 int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload, std::string* error) {
+  PayloadDigestStatus digest;
+  return ReadArchiveFile(path, payload, &digest, error);
+}
+
+int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload,
+                    PayloadDigestStatus* digest, std::string* error) {
+  *digest = PayloadDigestStatus{};
   HostFileInfo info;
   if (!StatHostFile(path, &info, error)) return 0;
   if (info.isDirectory) {
@@ -20,8 +27,28 @@ int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload, std:
   if (LooksLikePeFile(payload->data(), payload->size())) {
     size_t offset, length;
     if (!FindUpdatePayload(payload->data(), payload->size(), &offset, &length, error)) return 0;
+    digest->IsUpdater = 1;
+    // The image and its tree have been read once by FindUpdatePayload.
+    PeImage image;
+    ResourceTree tree;
+    const ResourceLeaf* record = nullptr;
+    if (ParsePeImage(payload->data(), payload->size(), &image, error) &&
+        ReadResourceTree(image, &tree, error))
+      record = FindResource(tree, ResourceKey{1, kUpdateResourceType, 0},
+                            ResourceKey{0, u"", kPayloadDigestResourceId});
+    if (record) {
+      digest->HasRecord = 1;
+      digest->Check = CheckPayloadDigest(record->Data, record->Size, payload->data() + offset, length);
+    }
     payload->erase(payload->begin() + offset + length, payload->end());
     payload->erase(payload->begin(), payload->begin() + offset);
   }
   return 1;
+}
+
+std::string DescribePayloadDigest(const PayloadDigestStatus& digest) {
+  if (!digest.IsUpdater) return "a bare archive (no payload digest)";
+  if (!digest.HasRecord)
+    return "no payload digest (resource UPDATE/103): the updater cannot tell a damaged payload";
+  return DescribePayloadDigestCheck(digest.Check);
 }

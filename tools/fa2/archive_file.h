@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/payload_digest.h"
+
 // The largest archive: its size must fit the 32-bit positions and the
 // payload size of the updater.
 constexpr uint64_t kMaxArchiveSize = UINT32_MAX;
@@ -16,5 +18,20 @@ constexpr uint64_t kMaxArchiveSize = UINT32_MAX;
 // whole file, or, for an updater (a PE file), its resource "UPDATE"/102. On
 // failure *error says why, without the path.
 int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload, std::string* error);
+
+// What a file says about its payload's digest.
+struct PayloadDigestStatus {
+  int IsUpdater = 0;  // the file is an updater, not a bare archive
+  int HasRecord = 0;  // the updater carries the digest record "UPDATE"/103
+  PayloadDigestCheck Check = kDigestMatches;  // the payload against the record, when there is one
+};
+
+// ReadArchiveFile, and for an updater also its digest record checked against
+// the payload, as the updater checks it at its start.
+int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload,
+                    PayloadDigestStatus* digest, std::string* error);
+
+// One line about the digest of the file's payload, for the user.
+std::string DescribePayloadDigest(const PayloadDigestStatus& digest);
 
 #endif

@@ -15,11 +15,12 @@ const char kEmbedHelp[] =
     "\n"
     "Makes the updater OUT_EXE: a copy of the updater program STUB_EXE (built\n"
     "without a payload) that carries ARCHIVE as its resource \"UPDATE\" 102,\n"
-    "language 1041. A payload already in STUB_EXE is replaced; every other\n"
-    "resource (dialogs, manifest, and the icon and version unless --icon or\n"
-    "--version replace them) is kept as it is. ARCHIVE is\n"
-    "checked as 'fa2 verify' does first; it may also be an updater, whose\n"
-    "payload is then taken.\n"
+    "language 1041, with the payload's XXH3-128 digest beside it as resource\n"
+    "\"UPDATE\" 103, which the updater checks before it reads the payload. A\n"
+    "payload already in STUB_EXE is replaced; every other resource (dialogs,\n"
+    "manifest, and the icon and version unless --icon or --version replace\n"
+    "them) is kept as it is. ARCHIVE is checked as 'fa2 verify' does first; it\n"
+    "may also be an updater, whose payload is then taken.\n"
     "\n"
     "  -o, --output OUT_EXE  the updater to write (replaced when it exists)\n"
     FA2_BRANDING_HELP
@@ -79,8 +80,15 @@ int RunEmbed(int argc, char** argv) {
 
   std::vector<uint8_t> archive, stub, updater;
   std::string error;
-  if (!ReadArchiveFile(archivePath, &archive, &error)) {
+  PayloadDigestStatus digest;
+  if (!ReadArchiveFile(archivePath, &archive, &digest, &error)) {
     ReportError(archivePath, error);
+    return kExitFailed;
+  }
+  // A payload taken from a damaged updater would be passed on with a new,
+  // matching digest.
+  if (digest.HasRecord && digest.Check != kDigestMatches) {
+    ReportError(archivePath, DescribePayloadDigest(digest));
     return kExitFailed;
   }
   // An updater whose payload is damaged would only fail on the player's

@@ -14,7 +14,9 @@ const char kListHelp[] =
     "\n"
     "Lists the entries of ARCHIVE, one line an entry, in directory order, with\n"
     "tab-separated columns: name, \"compressed\" or \"stored\", unpacked size,\n"
-    "stored size, data position, last-write time (UTC, ISO-8601).\n"
+    "stored size, data position, last-write time (UTC, ISO-8601). For an updater,\n"
+    "a first line \"# payload digest: ...\" tells whether it carries the digest\n"
+    "of its payload (resource \"UPDATE\" 103) and whether the payload matches it.\n"
     "\n"
     "  -h, --help  show this help\n";
 
@@ -29,10 +31,13 @@ int RunList(int argc, char** argv) {
   std::vector<uint8_t> payload;
   OpenedArchive archive;
   std::string error;
-  if (!ReadArchiveFile(path, &payload, &error) || !OpenArchiveImage(payload, &archive, &error)) {
+  PayloadDigestStatus digest;
+  if (!ReadArchiveFile(path, &payload, &digest, &error) ||
+      !OpenArchiveImage(payload, &archive, &error)) {
     ReportError(path, error);
     return kExitFailed;
   }
+  if (digest.IsUpdater) std::printf("# payload digest: %s\n", DescribePayloadDigest(digest).c_str());
   const ArchiveReader& reader = archive.reader;
   for (uint32_t i = 0; i < reader.EntryCount; ++i) {
     const ArchiveEntry& entry = reader.Entries[i];

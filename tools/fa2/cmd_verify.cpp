@@ -13,7 +13,9 @@ const char kVerifyHelp[] =
     "Checks the header and the directory of ARCHIVE and every entry: its name,\n"
     "that its data lies within the archive before the directory, and that a\n"
     "compressed entry decodes to exactly its unpacked size within its stored\n"
-    "size. Prints every fault found and exits with 1, or exits with 0.\n"
+    "size. For an updater, also checks its payload against the digest stored\n"
+    "beside it (resource \"UPDATE\" 103), as the updater does when it starts.\n"
+    "Prints every fault found and exits with 1, or exits with 0.\n"
     "\n"
     "  -h, --help  show this help\n";
 
@@ -27,12 +29,18 @@ int RunVerify(int argc, char** argv) {
 
   std::vector<uint8_t> payload;
   std::string error;
-  if (!ReadArchiveFile(path, &payload, &error)) {
+  PayloadDigestStatus digest;
+  if (!ReadArchiveFile(path, &payload, &digest, &error)) {
     ReportError(path, error);
     return kExitFailed;
   }
   std::vector<std::string> problems, notes;
-  const int ok = VerifyArchive(payload, &problems, &notes);
+  int ok = VerifyArchive(payload, &problems, &notes);
+  if (digest.IsUpdater && !digest.HasRecord) notes.push_back(DescribePayloadDigest(digest));
+  if (digest.HasRecord && digest.Check != kDigestMatches) {
+    problems.push_back(DescribePayloadDigest(digest));
+    ok = 0;
+  }
   for (const std::string& note : notes) ReportError(path, "note: " + note);
   for (const std::string& problem : problems) ReportError(path, problem);
   if (!ok) return kExitFailed;

@@ -12,6 +12,7 @@
 // file offsets that point into it are moved with it.
 #include <cstring>
 
+#include "archive/payload_digest.h"
 #include "fa2/pe_branding.h"
 #include "fa2/pe_resources.h"
 
@@ -104,7 +105,7 @@ void MoveDebugDataPointers(const PeImage& image, int64_t delta, size_t kept,
 
 int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payload,
                        size_t payloadSize, std::vector<uint8_t>* out, std::string* error,
-                       const UpdaterBranding* branding) {
+                       const UpdaterBranding* branding, int withDigest) {
   PeImage image;
   if (!ParsePeImage(stub, stubSize, &image, error)) return 0;
   DataDirectory security = GetDataDirectory(image, kDirectorySecurity);
@@ -122,6 +123,16 @@ int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payl
   SetResource(&tree, ResourceKey{1, kUpdateResourceType, 0},
               ResourceKey{0, u"", kUpdateResourceId}, kUpdateResourceLanguage, payload,
               static_cast<uint32_t>(payloadSize));
+  // The updater checks the payload against this record before it reads it.
+  uint8_t digest[kPayloadDigestRecordSize];
+  const ResourceKey digestName{0, u"", kPayloadDigestResourceId};
+  if (withDigest) {
+    BuildPayloadDigestRecord(payload, payloadSize, digest);
+    SetResource(&tree, ResourceKey{1, kUpdateResourceType, 0}, digestName,
+                kUpdateResourceLanguage, digest, sizeof digest);
+  } else {
+    RemoveResource(&tree, ResourceKey{1, kUpdateResourceType, 0}, digestName);
+  }
   BrandingResources branded;
   if (branding && !ApplyBranding(&tree, *branding, &branded, error)) return 0;
 

@@ -249,6 +249,14 @@ void SetResource(ResourceTree* tree, const ResourceKey& type, const ResourceKey&
   n->Languages.assign(1, leaf);
 }
 
+void RemoveResource(ResourceTree* tree, const ResourceKey& type, const ResourceKey& name) {
+  ResourceTypeNode* t = FindNode(tree->Types, type);
+  if (!t) return;
+  std::erase_if(t->Names, [&](const ResourceNameNode& n) { return KeysMatch(n.Key, name); });
+  if (t->Names.empty())
+    std::erase_if(tree->Types, [&](const ResourceTypeNode& node) { return KeysMatch(node.Key, type); });
+}
+
 int BuildResourceData(const ResourceTree& tree, uint32_t sectionRva, std::vector<uint8_t>* out,
                       std::string* error) {
   // First pass: the size of each part, in 64-bit so that nothing wraps.

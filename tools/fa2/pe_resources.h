@@ -73,6 +73,10 @@ const ResourceLeaf* FindResource(const ResourceTree& tree, const ResourceKey& ty
 void SetResource(ResourceTree* tree, const ResourceKey& type, const ResourceKey& name,
                  uint32_t language, const uint8_t* data, uint32_t size);
 
+// Removes type and name with all their languages, and the type when no name
+// is left in it. Nothing happens when there is no such resource.
+void RemoveResource(ResourceTree* tree, const ResourceKey& type, const ResourceKey& name);
+
 // Serialises the tree as resource data that will be loaded at sectionRva:
 // the directories (root first, then breadth first), the data entries, the
 // name strings, then each leaf's bytes on an 8-byte boundary. Returns 0 with
@@ -89,7 +93,11 @@ int FindUpdatePayload(const uint8_t* data, size_t size, size_t* offset, size_t* 
 
 // Makes an updater: a copy of the PE file stub with payload as its resource
 // "UPDATE"/102 in language 1041, replacing any such resource in any
-// language; every other resource keeps its bytes, keys and language. The
+// language, and the payload's digest record (archive/payload_digest.h) as
+// "UPDATE"/103 in language 1041 beside it; with withDigest 0, the record is
+// left out and one that the stub carries is removed (an updater as tools
+// without the record make it). Every other resource keeps its bytes, keys
+// and language. The
 // new resource data goes into the resource section itself when that is the
 // image's last section, else into a new section ".rsrc" after the last one;
 // the section table, SizeOfImage, SizeOfInitializedData, the resource data
@@ -102,6 +110,6 @@ int FindUpdatePayload(const uint8_t* data, size_t size, size_t* offset, size_t* 
 struct UpdaterBranding;
 int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payload,
                        size_t payloadSize, std::vector<uint8_t>* out, std::string* error,
-                       const UpdaterBranding* branding = nullptr);
+                       const UpdaterBranding* branding = nullptr, int withDigest = 1);
 
 #endif
