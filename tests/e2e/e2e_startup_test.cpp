@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 
 #include "scenario.h"
 
@@ -26,6 +27,68 @@ TEST(StartUp, ADamagedPayloadIsAResourceReadError) {
   RunResult run = s.Run();
   ExpectEnd(run, 0);
   ExpectBoxes(run, {{"UPDATE", "RESOURCE READ ERROR"}});
+}
+
+// Every file below the folder with its bytes and last-write time.
+std::map<std::string, std::pair<std::string, uint64_t>> FolderState(const std::string& folder) {
+  std::map<std::string, std::pair<std::string, uint64_t>> files;
+  ForEachFileBelow(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
+    files[path] = {ReadBytes(path), uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32 |
+                                        found.ftLastWriteTime.dwLowDateTime};
+  });
+  return files;
+}
+
+TEST(StartUp, ADamagedDownloadIsRefusedBeforeAnythingIsWritten) {
+  // A stored entry that the update writes: damage to it decodes without
+  // complaint, so only the digest can tell. Payload offset 2000 lies in it.
+  std::string patch(4000, 'p');
+  for (size_t i = 0; i < patch.size(); i++) patch[i] = static_cast<char>('a' + i % 26);
+  struct Case {
+    const char* what;
+    bool withDigest;
+    std::vector<int64_t> damage;
+    bool refused;
+  } cases[] = {
+      {"a byte of a stored entry", true, {2000}, true},
+      {"the header's first byte", true, {0}, true},
+      {"UPDATE.INI's first byte", true, {16}, true},
+      {"the directory's last byte", true, {-1}, true},
+      {"bytes all over", true, {3, 100, 2000, -20}, true},
+      // An updater without the record runs as it always did, damaged or not.
+      {"no record, sound", false, {}, false},
+      {"no record, a byte of a stored entry", false, {2000}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scenario s;
+    s.files = {{"patch.dat", patch, 0x01D9000000000000ull, true}};
+    s.updateIniMore = "[UPDATE]\r\nUpdateFile00=patch.dat\r\n";
+    s.installFiles["patch.dat"] = "old patch";
+    s.withDigest = c.withDigest;
+    s.damagedPayloadBytes = c.damage;
+    s.LayOut();
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    const auto installed = FolderState(s.InstallFolder());
+    UpdaterProcess process(s.UpdaterPath());
+    process.PlayWizard();
+    RunResult run = process.Wait();
+    if (c.refused) {
+      ExpectEnd(run, 0);
+      ExpectBoxes(run, {{"UPDATE", "アップデータが破損しています。もう一度ダウンロードして下さい"}});
+      EXPECT_EQ(FolderState(s.InstallFolder()), installed);
+      EXPECT_TRUE(FolderState(s.DataFolder()).empty());
+    } else {
+      ExpectBoxes(run, {});
+      ExpectLaunchSequenceReached(run);
+      // Written whole, with the damaged byte in it when there is one.
+      const std::string written = FileText(s.InstallFolder() + "\\patch.dat").value_or("");
+      ASSERT_EQ(written.size(), patch.size());
+      size_t differing = 0;
+      for (size_t i = 0; i < patch.size(); i++) differing += written[i] != patch[i];
+      EXPECT_EQ(differing, c.damage.size());
+    }
+  }
 }
 
 TEST(StartUp, AnArchiveWithoutUpdateIniEndsAfterTheLookupMessage) {

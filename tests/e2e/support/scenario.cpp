@@ -161,7 +161,10 @@ void Scenario::LayOut() {
     entries.insert(entries.end(), files.begin(), files.end());
     payload = MakeArchiveImage(entries);
   }
-  ASSERT_TRUE(MakeUpdaterExe(payload, UpdaterPath()));
+  ASSERT_TRUE(MakeUpdaterExe(payload, UpdaterPath(), nullptr, withDigest));
+  if (!damagedPayloadBytes.empty()) {
+    ASSERT_TRUE(FlipPayloadBytes(UpdaterPath(), damagedPayloadBytes));
+  }
 }
 
 RunResult Scenario::Run(std::vector<int> answers, DWORD timeoutMs) {

@@ -79,6 +79,10 @@ class Scenario {
   // unless rawPayload is given; noPayload makes the bare stub.
   std::optional<std::vector<uint8_t>> rawPayload;
   bool noPayload = false;
+  // false: the updater as tools without the digest record make it.
+  bool withDigest = true;
+  // Payload bytes flipped in the finished updater (FlipPayloadBytes).
+  std::vector<int64_t> damagedPayloadBytes;
 
   // The installed game: HKCU\Software\<company>\<dir> with InstPath (the
   // installation folder), DataPath (its data folder) and InstMode 1.

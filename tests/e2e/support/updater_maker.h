@@ -24,11 +24,18 @@ std::string UpdaterStubPath();
 
 struct UpdaterBranding;
 
-// Writes to path the stub with payload as its resource "UPDATE"/102, and
-// with the branding's icon and version when one is given. Returns false (and
-// fails the current test) on any error.
+// Writes to path the stub with payload as its resource "UPDATE"/102, with
+// the branding's icon and version when one is given, and, unless withDigest
+// is false, the payload's digest record beside it. Returns false (and fails
+// the current test) on any error.
 bool MakeUpdaterExe(const std::vector<uint8_t>& payload, const std::string& path,
-                    const UpdaterBranding* branding = nullptr);
+                    const UpdaterBranding* branding = nullptr, bool withDigest = true);
+
+// Damages the updater at path as a download can be damaged: the payload's
+// bytes at each offset (from the payload's start; negative ones from its
+// end) get their lowest bit flipped in the file. Returns false (and fails
+// the current test) when the file or its payload cannot be had.
+bool FlipPayloadBytes(const std::string& path, const std::vector<int64_t>& offsets);
 
 // Copies the stub itself to path: an updater without any payload.
 bool CopyUpdaterStub(const std::string& path);
