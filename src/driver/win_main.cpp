@@ -16,6 +16,7 @@
 #include "driver/payload_check.h"
 #include "driver/temp_files.h"
 #include "driver/update_message.h"
+#include "platform/system_library.h"
 #include "platform/update_error.h"
 #include "platform/update_journal.h"
 #include "wizard/archive_entries.h"
@@ -141,6 +142,9 @@ int RunUpdater(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Before anything can load a library: none may come from the updater's
+  // own folder.
+  RestrictLibrarySearch();
   // The shell's file copy in the update run needs COM on this thread. It is
   // never uninitialised: the process ends right after.
   CoInitialize(nullptr);

@@ -1,5 +1,7 @@
 #include "platform/disk_space.h"
 
+#include "platform/system_library.h"
+
 namespace {
 
 using GetDiskFreeSpaceExAProc = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
@@ -29,7 +31,7 @@ int QueryDiskSpace(const char* root, uint64_t* freeToCaller, uint64_t* totalByte
                    uint64_t* totalFree) {
   HMODULE loaded = nullptr;
   if (!CachedGetDiskFreeSpaceEx) {
-    loaded = LoadLibraryA("kernel32.dll");
+    loaded = LoadSystemLibrary("kernel32.dll");
     if (loaded) {
       CachedGetDiskFreeSpaceEx = reinterpret_cast<GetDiskFreeSpaceExAProc>(
           reinterpret_cast<void*>(GetProcAddress(loaded, "GetDiskFreeSpaceExA")));

@@ -11,8 +11,8 @@
 // drive letter and a colon, e.g. "C:"). Returns nonzero on success and 0 on
 // failure; after a failure the counts carry no figure.
 //
-// GetDiskFreeSpaceExA is looked up in kernel32.dll at run time, because the
-// oldest systems do not have it. The entry point is kept once found; the module
+// GetDiskFreeSpaceExA is looked up in kernel32.dll (loaded by its full path in
+// the system folder) at run time, because the oldest systems do not have it. The entry point is kept once found; the module
 // handle taken for the lookup is released before the call returns. When the
 // entry point is missing or fails for root, GetDiskFreeSpaceA answers for the
 // same root, its cluster counts multiplied out in 64 bits.

@@ -1,6 +1,7 @@
-// The free-space query: the run-time lookup of GetDiskFreeSpaceExA and the
-// fallback to the cluster counts of GetDiskFreeSpaceA. The platform calls are
-// counted or faked through the program's import table.
+// The free-space query: the run-time lookup of GetDiskFreeSpaceExA in the
+// system folder's kernel32.dll and the fallback to the cluster counts of
+// GetDiskFreeSpaceA. The platform calls are counted or faked through the
+// program's import table.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -33,8 +34,21 @@ decltype(&LoadLibraryA) RealLoadLibrary;
 decltype(&FreeLibrary) RealFreeLibrary;
 decltype(&GetProcAddress) RealGetProcAddress;
 
+// kernel32.dll by its full path in the system folder: a bare name would be
+// searched for, the updater's own folder first.
+bool IsSystemKernel32(LPCSTR name) {
+  char expected[MAX_PATH];
+  UINT length = GetSystemDirectoryA(expected, MAX_PATH - 14);
+  lstrcpyA(expected + length, "\\kernel32.dll");
+  return length != 0 && lstrcmpiA(name, expected) == 0;
+}
+
 HMODULE WINAPI CountingLoadLibrary(LPCSTR name) {
-  if (lstrcmpiA(name, "kernel32.dll") != 0) return RealLoadLibrary(name);
+  const std::string file = name;
+  if (file.size() >= 12 && lstrcmpiA(file.c_str() + file.size() - 12, "kernel32.dll") == 0) {
+    EXPECT_TRUE(IsSystemKernel32(name)) << "kernel32.dll loaded as " << name;
+  }
+  if (!IsSystemKernel32(name)) return RealLoadLibrary(name);
   ++calls.kernelLoads;
   if (calls.failLoad) return nullptr;
   calls.loaded = RealLoadLibrary(name);
