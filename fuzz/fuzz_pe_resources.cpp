@@ -1,8 +1,9 @@
 // The PE resource reader and writer on arbitrary files. Every input is
 // searched for a payload and used as a stub; whatever the writer accepts
 // must come out as an image that it reads back with exactly that payload and
-// a correct checksum, and that takes a second payload in its place. The same
-// bytes are also read as an icon file for an updater's branding.
+// a correct checksum and the payload's digest record, and that takes a
+// second payload in its place. The same bytes are also read as an icon file
+// for an updater's branding, and as a digest record.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/payload_digest.h"
 #include "fa2/pe_branding.h"
 #include "fa2/pe_resources.h"
 
@@ -28,6 +30,14 @@ void CheckUpdater(const std::vector<uint8_t>& file, const uint8_t* payload, size
   uint32_t stored;
   std::memcpy(&stored, file.data() + checksumAt, 4);
   if (stored != ComputePeChecksum(file.data(), file.size(), checksumAt)) abort();
+  // The digest record beside the payload vouches for exactly that payload.
+  ResourceTree tree;
+  if (!ReadResourceTree(image, &tree, &error)) abort();
+  const ResourceLeaf* record = FindResource(tree, ResourceKey{1, kUpdateResourceType, 0},
+                                            ResourceKey{0, u"", kPayloadDigestResourceId});
+  if (!record ||
+      CheckPayloadDigest(record->Data, record->Size, payload, payloadSize) != kDigestMatches)
+    abort();
 }
 
 }  // namespace
@@ -36,6 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A private copy, so that reads past the end hit the heap redzone.
   std::vector<uint8_t> stub(data, data + size);
   std::string error;
+  // The input read as a digest record: never understood unless it is exactly
+  // the record of the payload it is checked against.
+  static const uint8_t empty[1] = {0};
+  if (CheckPayloadDigest(stub.data(), stub.size(), empty, 0) == kDigestMatches &&
+      (size != kPayloadDigestRecordSize || std::memcmp(data, "FA2D", 4) != 0))
+    abort();
   size_t at = 0, length = 0;
   if (FindUpdatePayload(stub.data(), stub.size(), &at, &length, &error) &&
       (length == 0 || at > stub.size() || length > stub.size() - at))
