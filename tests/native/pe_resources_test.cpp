@@ -11,6 +11,7 @@
 
 #include "archive/payload_digest.h"
 #include "fa2/pe_branding.h"
+#include "fa2/pe_load_config.h"
 #include "fa2/pe_resources.h"
 #include "pe_test_image.h"
 
@@ -350,6 +351,45 @@ TEST_P(PeEmbedVariants, ReplacesEveryLanguageOfThePayloadAndKeepsItsSiblings) {
   EXPECT_EQ(flat.size(), expected.size() + 1);
   EXPECT_FALSE(std::any_of(flat.begin(), flat.end(),
                            [](const FlatResource& r) { return r.Name == "#103"; }));
+}
+
+TEST_P(PeEmbedVariants, SetsAZeroDependentLoadFlagOfTheLoadConfiguration) {
+  const size_t field = GetParam() ? kLoadConfigDependentLoadFlagsPe32Plus
+                                  : kLoadConfigDependentLoadFlagsPe32;
+  struct Case {
+    const char* what;
+    uint32_t recordSize;
+    uint16_t flags;
+    bool directory;
+    uint16_t expected;
+  } cases[] = {
+      {"flag 0", static_cast<uint32_t>(field + 2), 0, true, kLoadLibrarySearchSystem32},
+      {"flags chosen by the image's makers", 0x70, 0x200, true, 0x200},
+      {"a record too short for the field", static_cast<uint32_t>(field), 0, true, 0},
+      {"no load configuration", 0x70, 0, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestPe pe;
+    pe.Pe32Plus = GetParam();
+    pe.Sections.push_back({".text", std::vector<uint8_t>(0x200, 0xC3), 0, 0x60000020});
+    std::vector<uint8_t> rdata(0x200, 0);
+    std::memcpy(&rdata[0x40], &c.recordSize, 4);
+    std::memcpy(&rdata[0x40 + field], &c.flags, 2);
+    pe.Sections.push_back({".rdata", rdata, 0, 0x40000040});
+    const uint32_t recordRva = TestSectionRva(pe, 1) + 0x40;
+    if (c.directory) pe.Directories[kDirectoryLoadConfig] = {recordRva, c.recordSize};
+    std::vector<uint8_t> payload = Bytes(100, 18);
+    std::vector<uint8_t> out = Embed(BuildTestPe(pe), payload);
+    ExpectSoundUpdater(out, payload);
+    PeImage image;
+    std::string error;
+    size_t at;
+    ASSERT_EQ(ParsePeImage(out.data(), out.size(), &image, &error), 1) << error;
+    ASSERT_EQ(MapRvaToFile(image, recordRva, 0x70, &at), 1);
+    EXPECT_EQ(TestGet16(out, at + field), c.expected);
+    EXPECT_EQ(TestGet32(out, at), c.recordSize);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, PeEmbedVariants, ::testing::Values(0, 1));

@@ -14,6 +14,7 @@
 
 #include "archive/payload_digest.h"
 #include "fa2/pe_branding.h"
+#include "fa2/pe_load_config.h"
 #include "fa2/pe_resources.h"
 
 namespace {
@@ -213,6 +214,9 @@ int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payl
     Write32(out->data() + image.FileHeaderOffset + offsetof(CoffFileHeader, PointerToSymbolTable),
             static_cast<uint32_t>(symbols + delta));
   MoveDebugDataPointers(image, delta, kept, out);
+  // Libraries bound at load time come from the system folder only, never
+  // from the downloads folder the updater is started from.
+  SetDependentLoadFlags(image, kept, out);
 
   size_t checksumAt = image.OptionalHeaderOffset + kOptCheckSum;
   Write32(out->data() + checksumAt, 0);

@@ -61,6 +61,7 @@ struct DataDirectory {
 constexpr uint32_t kDirectoryResource = 2;
 constexpr uint32_t kDirectorySecurity = 4;  // certificate table: a file offset
 constexpr uint32_t kDirectoryDebug = 6;
+constexpr uint32_t kDirectoryLoadConfig = 10;
 constexpr uint32_t kDirectoryBoundImport = 11;  // a file offset, inside the headers
 
 struct SectionHeader {

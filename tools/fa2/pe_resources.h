@@ -97,16 +97,18 @@ int FindUpdatePayload(const uint8_t* data, size_t size, size_t* offset, size_t* 
 // "UPDATE"/103 in language 1041 beside it; with withDigest 0, the record is
 // left out and one that the stub carries is removed (an updater as tools
 // without the record make it). Every other resource keeps its bytes, keys
-// and language. The
-// new resource data goes into the resource section itself when that is the
-// image's last section, else into a new section ".rsrc" after the last one;
+// and language. The new resource data goes into the resource section itself
+// when that is the image's last section, else into a new section ".rsrc"
+// after the last one;
 // the section table, SizeOfImage, SizeOfInitializedData, the resource data
 // directory and the checksum are updated, and whatever follows the image's
 // data in the file (COFF symbols, appended data) is kept after the new
-// section. A signed stub is refused, since the change would break its
-// signature. With branding, the stub's icon and version resource are
-// replaced as ApplyBranding (pe_branding.h) says. Returns 1 with the new file
-// in *out, or 0 with the reason in *error.
+// section. When the stub has a load configuration whose DependentLoadFlags
+// is 0, it is set to the system folder only (fa2/pe_load_config.h). A signed
+// stub is refused, since the change would break its signature. With
+// branding, the stub's icon and version resource are replaced as
+// ApplyBranding (pe_branding.h) says. Returns 1 with the new file in *out, or
+// 0 with the reason in *error.
 struct UpdaterBranding;
 int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payload,
                        size_t payloadSize, std::vector<uint8_t>* out, std::string* error,
