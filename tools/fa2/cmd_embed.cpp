@@ -21,6 +21,9 @@ const char kEmbedHelp[] =
     "manifest, and the icon and version unless --icon or --version replace\n"
     "them) is kept as it is. ARCHIVE is checked as 'fa2 verify' does first; it\n"
     "may also be an updater, whose payload is then taken.\n"
+    "When STUB_EXE has a load configuration whose dependent-load flag is 0, the\n"
+    "flag is set so that libraries bound at load time come from the system\n"
+    "folder only.\n"
     "\n"
     "  -o, --output OUT_EXE  the updater to write (replaced when it exists)\n"
     FA2_BRANDING_HELP
