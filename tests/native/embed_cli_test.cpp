@@ -132,7 +132,7 @@ TEST_F(EmbedCli, MakesAnUpdaterThatTheOtherCommandsRead) {
   std::string branded = ReadText(Path("branded.exe"));
   EXPECT_NE(branded.find(std::string("\x1f\x66\x6e\x30\xad\x5e", 6)), std::string::npos);
   EXPECT_NE(branded.find(image), std::string::npos);
-  EXPECT_EQ(Listing(Path("branded.exe")), Listing(Path("two.fa2")));
+  EXPECT_EQ(Listing(Path("branded.exe")), UpdaterListing(Path("two.fa2")));
 }
 
 TEST_F(EmbedCli, ReplacesThePayloadAndTakesOneFromAnUpdater) {
