@@ -139,6 +139,24 @@ int RunUpdater(HINSTANCE instance) {
   return RunLaunchSequence(instance);
 }
 
+// The manifest asks for the common controls of version 6; registering their
+// standard classes before the first window makes the wizard's buttons, edit
+// box and texts come from that library on every system. The library is
+// loaded here, by name and only after the search is restricted, rather than
+// imported: an import is bound before WinMain runs, and with it the
+// libraries it imports in turn (uxtheme.dll among them), which the default
+// search would take from the updater's own folder. By name, the manifest's
+// activation context still selects version 6 from the side-by-side store.
+void InitVisualStyles() {
+  HMODULE library = LoadLibraryA("comctl32.dll");
+  if (!library) return;
+  using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<InitFunction>(
+      reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  if (init) init(&controls);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -148,11 +166,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The shell's file copy in the update run needs COM on this thread. It is
   // never uninitialised: the process ends right after.
   CoInitialize(nullptr);
-  // The manifest asks for the common controls of version 6; registering
-  // their standard classes before the first window makes the wizard's
-  // buttons, edit box and texts come from that library on every system.
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  InitVisualStyles();
   int exitCode = RunUpdater(instance);
   CleanupTempFiles();
   return exitCode;

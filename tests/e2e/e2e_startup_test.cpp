@@ -216,4 +216,29 @@ TEST(StartUp, TheInstallationIsLeftAsItWas) {
   EXPECT_EQ(FileText(s.InstallFolder() + "\\data.pak"), "game data");
 }
 
+TEST(StartUp, NoLibraryIsLoadedFromTheUpdatersFolder) {
+  // uxtheme.dll is not one of the system's known DLLs: it is loaded by name
+  // when the first window opens, and the default search would find it in the
+  // updater's folder first. The suite runs with it native first
+  // (WINEDLLOVERRIDES, set by CMake), so that wine, too, would take a DLL of
+  // that name from there.
+  char overrides[256] = "";
+  GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+  ASSERT_NE(std::string(overrides).find("uxtheme=n,b"), std::string::npos)
+      << "the suite must run with WINEDLLOVERRIDES=uxtheme=n,b, as ctest runs it";
+  Scenario s;
+  s.updateIni.Set("UpdateMessage", "お知らせ");
+  s.LayOut();
+  ASSERT_FALSE(testing::Test::HasFatalFailure());
+  const std::string folder = s.UpdaterPath().substr(0, s.UpdaterPath().rfind('\\'));
+  const std::string planted = folder + "\\uxtheme.dll";
+  ASSERT_TRUE(CopyFileA(HostPath(PLANTED_DLL).c_str(), planted.c_str(), FALSE));
+  UpdaterProcess process(s.UpdaterPath());
+  process.PlayWizard();
+  RunResult run = process.Wait();
+  ExpectBoxes(run, {{"UPDATE", "お知らせ"}});
+  ExpectLaunchSequenceReached(run);
+  EXPECT_FALSE(FileExists(planted + ".planted")) << "uxtheme.dll was loaded from " << folder;
+}
+
 }  // namespace
