@@ -3,13 +3,8 @@
 #include "fa2/host_files.h"
 #include "fa2/pe_resources.h"
 
-int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload, std::string* error) {
-  PayloadDigestStatus digest;
-  return ReadArchiveFile(path, payload, &digest, error);
-}
-
-int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload,
-                    PayloadDigestStatus* digest, std::string* error) {
+int MapArchiveFile(const std::string& path, ArchiveBytes* archive, PayloadDigestStatus* digest,
+                   std::string* error) {
   *digest = PayloadDigestStatus{};
   HostFileInfo info;
   if (!StatHostFile(path, &info, error)) return 0;
@@ -21,29 +16,45 @@ int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload,
     *error = "file is larger than an archive can be (4 GiB)";
     return 0;
   }
-  if (!ReadHostFile(path, kMaxArchiveSize, payload, error)) return 0;
+  if (!MapHostFile(path, kMaxArchiveSize, &archive->file, error)) return 0;
+  const uint8_t* const file = archive->file.data;
+  const size_t fileSize = archive->file.size;
+  archive->data = file;
+  archive->size = fileSize;
   // An updater carries its archive as resource "UPDATE"/102: that payload is
   // the archive. An FA2 archive starts with "FA2", never with "MZ".
-  if (LooksLikePeFile(payload->data(), payload->size())) {
+  if (LooksLikePeFile(file, fileSize)) {
     size_t offset, length;
-    if (!FindUpdatePayload(payload->data(), payload->size(), &offset, &length, error)) return 0;
+    if (!FindUpdatePayload(file, fileSize, &offset, &length, error)) return 0;
     digest->IsUpdater = 1;
     // The image and its tree have been read once by FindUpdatePayload.
     PeImage image;
     ResourceTree tree;
     const ResourceLeaf* record = nullptr;
-    if (ParsePeImage(payload->data(), payload->size(), &image, error) &&
-        ReadResourceTree(image, &tree, error))
+    if (ParsePeImage(file, fileSize, &image, error) && ReadResourceTree(image, &tree, error))
       record = FindResource(tree, ResourceKey{1, kUpdateResourceType, 0},
                             ResourceKey{0, u"", kPayloadDigestResourceId});
     if (record) {
       digest->HasRecord = 1;
-      digest->Check = CheckPayloadDigest(record->Data, record->Size, payload->data() + offset, length);
+      digest->Check = CheckPayloadDigest(record->Data, record->Size, file + offset, length);
     }
-    payload->erase(payload->begin() + offset + length, payload->end());
-    payload->erase(payload->begin(), payload->begin() + offset);
+    archive->data = file + offset;
+    archive->size = length;
   }
   return 1;
+}
+
+int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload,
+                    PayloadDigestStatus* digest, std::string* error) {
+  ArchiveBytes archive;
+  if (!MapArchiveFile(path, &archive, digest, error)) return 0;
+  payload->assign(archive.data, archive.data + archive.size);
+  return 1;
+}
+
+int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload, std::string* error) {
+  PayloadDigestStatus digest;
+  return ReadArchiveFile(path, payload, &digest, error);
 }
 
 std::string DescribePayloadDigest(const PayloadDigestStatus& digest) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/payload_digest.h"
+#include "fa2/host_files.h"
 
 // The largest archive: its size must fit the 32-bit positions and the
 // payload size of the updater.
@@ -30,6 +31,22 @@ struct PayloadDigestStatus {
 // the payload, as the updater checks it at its start.
 int ReadArchiveFile(const std::string& path, std::vector<uint8_t>* payload,
                     PayloadDigestStatus* digest, std::string* error);
+
+// An archive's bytes in the file that holds them: size bytes at data, within
+// the file's view.
+struct ArchiveBytes {
+  HostFileView file;
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+};
+
+// Maps the file at path for reading and finds the archive (the payload) in
+// it: the whole file, or, for an updater (a PE file), its resource
+// "UPDATE"/102, with its digest record checked against the payload, as the
+// updater checks it at its start. On failure *error says why, without the
+// path. ReadArchiveFile is this with the payload copied out.
+int MapArchiveFile(const std::string& path, ArchiveBytes* archive, PayloadDigestStatus* digest,
+                   std::string* error);
 
 // One line about the digest of the file's payload, for the user.
 std::string DescribePayloadDigest(const PayloadDigestStatus& digest);

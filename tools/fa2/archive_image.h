@@ -29,8 +29,12 @@ std::string DescribeArchiveProblem(const ArchiveReader& reader, uint32_t index,
 
 // Opens the archive (its FA2 magic required). On failure *error says which
 // check failed.
-int OpenArchiveImage(const std::vector<uint8_t>& payload, OpenedArchive* archive,
+int OpenArchiveImage(const uint8_t* payload, size_t size, OpenedArchive* archive,
                      std::string* error);
+inline int OpenArchiveImage(const std::vector<uint8_t>& payload, OpenedArchive* archive,
+                            std::string* error) {
+  return OpenArchiveImage(payload.data(), payload.size(), archive, error);
+}
 
 // The content of entry index: its stored bytes, or its stream decoded to
 // exactly UnpackedSize bytes within StoredSize. On failure *error says why.
@@ -41,8 +45,15 @@ int ReadEntryContent(const ArchiveReader& reader, uint32_t index, std::vector<ui
 // needs to read them: the name, data that runs into the directory, undefined
 // header flags. Appends one line to *problems for each fault and returns 1
 // when there was none. *notes gets observations that are not faults (names
-// that the updater can never reach).
-int VerifyArchive(const std::vector<uint8_t>& payload, std::vector<std::string>* problems,
+// that the updater can never reach). The entries are decoded on as many
+// threads as the processor has cores (no more than the entries), each into
+// one buffer of its own that it reuses; the lines follow the entries' order
+// all the same.
+int VerifyArchive(const uint8_t* payload, size_t size, std::vector<std::string>* problems,
                   std::vector<std::string>* notes);
+inline int VerifyArchive(const std::vector<uint8_t>& payload, std::vector<std::string>* problems,
+                         std::vector<std::string>* notes) {
+  return VerifyArchive(payload.data(), payload.size(), problems, notes);
+}
 
 #endif

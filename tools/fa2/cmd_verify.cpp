@@ -27,15 +27,15 @@ int RunVerify(int argc, char** argv) {
   std::string path;
   if (const int usage = TakeOneArchive("verify", argc, argv, &path)) return usage;
 
-  std::vector<uint8_t> payload;
+  ArchiveBytes archive;
   std::string error;
   PayloadDigestStatus digest;
-  if (!ReadArchiveFile(path, &payload, &digest, &error)) {
+  if (!MapArchiveFile(path, &archive, &digest, &error)) {
     ReportError(path, error);
     return kExitFailed;
   }
   std::vector<std::string> problems, notes;
-  int ok = VerifyArchive(payload, &problems, &notes);
+  int ok = VerifyArchive(archive.data, archive.size, &problems, &notes);
   if (digest.IsUpdater && !digest.HasRecord) notes.push_back(DescribePayloadDigest(digest));
   if (digest.HasRecord && digest.Check != kDigestMatches) {
     problems.push_back(DescribePayloadDigest(digest));

@@ -31,6 +31,33 @@ int ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
 int ReadHostFile(const std::string& path, uint64_t maxSize, std::vector<uint8_t>* data,
                  std::string* error);
 
+// A whole file held for reading: mapped into memory where the system can
+// map it, so that neither a copy nor memory of its own is needed, and read
+// into copy otherwise (a pipe or a device). data is null when the file is
+// empty. The bytes stay valid until UnmapHostFile or the holder's end; on
+// Linux a file cut short by another program meanwhile ends fa2 with SIGBUS
+// when the lost bytes are touched (Windows refuses to cut a mapped file).
+struct HostFileView {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  void* mapping = nullptr;  // what UnmapHostFile releases
+  std::vector<uint8_t> copy;
+
+  HostFileView() = default;
+  HostFileView(const HostFileView&) = delete;
+  HostFileView& operator=(const HostFileView&) = delete;
+  ~HostFileView();
+};
+
+// Holds the whole file at path in *view, releasing what *view held before.
+// Refuses a file longer than maxSize bytes with the reason "file is too
+// large".
+int MapHostFile(const std::string& path, uint64_t maxSize, HostFileView* view,
+                std::string* error);
+
+// Releases the file's bytes; *view is then empty.
+void UnmapHostFile(HostFileView* view);
+
 // fopen with binary modes; nullptr on failure.
 FILE* OpenHostFile(const std::string& path, const char* mode, std::string* error);
 

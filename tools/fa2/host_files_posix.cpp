@@ -2,6 +2,7 @@
 #ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,6 +99,60 @@ int ReadHostFile(const std::string& path, uint64_t maxSize, std::vector<uint8_t>
   }
   return 1;
 }
+
+int MapHostFile(const std::string& path, uint64_t maxSize, HostFileView* view,
+                std::string* error) {
+  UnmapHostFile(view);
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(error);
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return Fail(error);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    if (!ReadHostFile(path, maxSize, &view->copy, error)) return 0;
+    view->data = view->copy.data();
+    view->size = view->copy.size();
+    return 1;
+  }
+  if (static_cast<uint64_t>(st.st_size) > maxSize) {
+    close(fd);
+    *error = "file is too large";
+    return 0;
+  }
+  if (st.st_size == 0) {
+    close(fd);
+    return 1;
+  }
+  // MAP_POPULATE maps every page at once: one call instead of a fault for
+  // every few pages as the archive is read.
+  const size_t size = static_cast<size_t>(st.st_size);
+  void* const mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  const int saved = errno;
+  close(fd);
+  if (mapping == MAP_FAILED) {
+    errno = saved;
+    return Fail(error);
+  }
+  view->mapping = mapping;
+  view->data = static_cast<const uint8_t*>(mapping);
+  view->size = size;
+  return 1;
+}
+
+void UnmapHostFile(HostFileView* view) {
+  if (view->mapping != nullptr) munmap(view->mapping, view->size);
+  view->mapping = nullptr;
+  view->data = nullptr;
+  view->size = 0;
+  view->copy.clear();
+}
+
+HostFileView::~HostFileView() { UnmapHostFile(this); }
 
 int SetHostFileTime(const std::string& path, uint64_t fileTime, std::string* error) {
   int64_t seconds;

@@ -111,6 +111,57 @@ int ReadHostFile(const std::string& path, uint64_t maxSize, std::vector<uint8_t>
   return 1;
 }
 
+int MapHostFile(const std::string& path, uint64_t maxSize, HostFileView* view,
+                std::string* error) {
+  UnmapHostFile(view);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FailWithLastError(error);
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    if (!ReadHostFile(path, maxSize, &view->copy, error)) return 0;
+    view->data = view->copy.data();
+    view->size = view->copy.size();
+    return 1;
+  }
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size)) {
+    FailWithLastError(error);
+    CloseHandle(file);
+    return 0;
+  }
+  if (static_cast<uint64_t>(size.QuadPart) > maxSize) {
+    CloseHandle(file);
+    *error = "file is too large";
+    return 0;
+  }
+  if (size.QuadPart == 0) {  // an empty file cannot be mapped
+    CloseHandle(file);
+    return 1;
+  }
+  // The view keeps the mapping and the file open by itself.
+  HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  void* bytes = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+  if (bytes == nullptr) FailWithLastError(error);
+  if (mapping) CloseHandle(mapping);
+  CloseHandle(file);
+  if (bytes == nullptr) return 0;
+  view->mapping = bytes;
+  view->data = static_cast<const uint8_t*>(bytes);
+  view->size = static_cast<size_t>(size.QuadPart);
+  return 1;
+}
+
+void UnmapHostFile(HostFileView* view) {
+  if (view->mapping != nullptr) UnmapViewOfFile(view->mapping);
+  view->mapping = nullptr;
+  view->data = nullptr;
+  view->size = 0;
+  view->copy.clear();
+}
+
+HostFileView::~HostFileView() { UnmapHostFile(this); }
+
 int SetHostFileTime(const std::string& path, uint64_t fileTime, std::string* error) {
   HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
