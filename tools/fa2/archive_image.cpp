@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
-#include <new>
 #include <string>
 #include <thread>
 #include <unordered_map>
 
 #include "archive/archive_names.h"
+#include "fa2/host_files.h"
 #include "fa2/names.h"
 
 namespace {
@@ -22,15 +21,23 @@ std::string EntryLabel(const ArchiveReader& reader, uint32_t index) {
 
 // Decodes every entry and sets (*faults)[i] to the fault of entry i, empty
 // when it decodes. Threads take the next entry in turn; each decodes into
-// one buffer that grows to the largest entry it meets and is never filled
-// beforehand, so that an entry costs neither an allocation nor fresh pages.
+// one buffer that it reuses and that is never filled beforehand, so that an
+// entry costs neither an allocation nor fresh pages.
 void DecodeEveryEntry(const ArchiveReader& reader, std::vector<std::string>* faults) {
   const uint32_t count = reader.EntryCount;
   faults->assign(count, std::string());
+  // Every buffer is made as large as the largest entry at once: its pages
+  // are taken only as they are written, and a thread never moves to a fresh
+  // buffer (and fresh pages) halfway.
+  size_t largest = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    ArchiveProblem why;
+    if (CheckArchiveEntry(&reader, i, &why))
+      largest = std::max<size_t>(largest, reader.Entries[i].UnpackedSize);
+  }
   std::atomic<uint32_t> next{0};
   auto work = [&] {
-    std::unique_ptr<uint8_t[]> buffer;
-    size_t capacity = 0;
+    HostBuffer buffer;
     for (uint32_t i; (i = next.fetch_add(1)) < count;) {
       ArchiveProblem why;
       if (!CheckArchiveEntry(&reader, i, &why)) {
@@ -38,17 +45,12 @@ void DecodeEveryEntry(const ArchiveReader& reader, std::vector<std::string>* fau
         continue;
       }
       const size_t size = reader.Entries[i].UnpackedSize;
-      if (size > capacity) {
-        buffer.reset();
-        buffer.reset(new (std::nothrow) uint8_t[size]);
-        capacity = buffer ? size : 0;
-        if (!buffer) {
-          (*faults)[i] = EntryLabel(reader, i) + ": not enough memory to decode its " +
-                         Number(size) + " bytes";
-          continue;
-        }
+      if (size > buffer.size && !AllocateHostBuffer(largest, &buffer)) {
+        (*faults)[i] = EntryLabel(reader, i) + ": not enough memory to decode its " +
+                       Number(size) + " bytes";
+        continue;
       }
-      if (!ReadArchiveEntry(&reader, i, buffer.get(), capacity, &why))
+      if (!ReadArchiveEntry(&reader, i, buffer.data, buffer.size, &why))
         (*faults)[i] = DescribeArchiveProblem(reader, i, why);
     }
   };

@@ -58,6 +58,25 @@ int MapHostFile(const std::string& path, uint64_t maxSize, HostFileView* view,
 // Releases the file's bytes; *view is then empty.
 void UnmapHostFile(HostFileView* view);
 
+// A buffer for large output that is written many times over: taken from the
+// system directly, its pages appear as they are first written (in large
+// pages on Linux where the system allows, so that filling it takes few page
+// faults), and nothing is written to it beforehand. data is null when the
+// system refused the memory or size is 0.
+struct HostBuffer {
+  uint8_t* data = nullptr;
+  size_t size = 0;
+
+  HostBuffer() = default;
+  HostBuffer(const HostBuffer&) = delete;
+  HostBuffer& operator=(const HostBuffer&) = delete;
+  ~HostBuffer();
+};
+
+// Gives *buffer size bytes, releasing what it held before. Returns 0 when
+// the system refuses the memory.
+int AllocateHostBuffer(size_t size, HostBuffer* buffer);
+
 // fopen with binary modes; nullptr on failure.
 FILE* OpenHostFile(const std::string& path, const char* mode, std::string* error);
 

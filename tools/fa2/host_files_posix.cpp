@@ -154,6 +154,27 @@ void UnmapHostFile(HostFileView* view) {
 
 HostFileView::~HostFileView() { UnmapHostFile(this); }
 
+int AllocateHostBuffer(size_t size, HostBuffer* buffer) {
+  if (buffer->data != nullptr) munmap(buffer->data, buffer->size);
+  buffer->data = nullptr;
+  buffer->size = 0;
+  if (size == 0) return 1;
+  void* const memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                            -1, 0);
+  if (memory == MAP_FAILED) return 0;
+#ifdef MADV_HUGEPAGE
+  // Only advice: without large pages the buffer works all the same.
+  madvise(memory, size, MADV_HUGEPAGE);
+#endif
+  buffer->data = static_cast<uint8_t*>(memory);
+  buffer->size = size;
+  return 1;
+}
+
+HostBuffer::~HostBuffer() {
+  if (data != nullptr) munmap(data, size);
+}
+
 int SetHostFileTime(const std::string& path, uint64_t fileTime, std::string* error) {
   int64_t seconds;
   uint32_t nanoseconds;

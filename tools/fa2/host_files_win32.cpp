@@ -162,6 +162,22 @@ void UnmapHostFile(HostFileView* view) {
 
 HostFileView::~HostFileView() { UnmapHostFile(this); }
 
+int AllocateHostBuffer(size_t size, HostBuffer* buffer) {
+  if (buffer->data != nullptr) VirtualFree(buffer->data, 0, MEM_RELEASE);
+  buffer->data = nullptr;
+  buffer->size = 0;
+  if (size == 0) return 1;
+  void* const memory = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  if (memory == nullptr) return 0;
+  buffer->data = static_cast<uint8_t*>(memory);
+  buffer->size = size;
+  return 1;
+}
+
+HostBuffer::~HostBuffer() {
+  if (data != nullptr) VirtualFree(data, 0, MEM_RELEASE);
+}
+
 int SetHostFileTime(const std::string& path, uint64_t fileTime, std::string* error) {
   HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
