@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake make g++ clang libclang-rt-14-dev
   libgtest-dev googletest libbenchmark-dev
-  zlib1g-dev libdeflate-dev liblz4-dev libxxhash-dev gzip lz4 zip
+  zlib1g-dev libdeflate-dev libdeflate-tools liblz4-dev libxxhash-dev gzip lz4 zip
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xauth x11-utils imagemagick
   fonts-ipafont-gothic fonts-wine locales util-linux

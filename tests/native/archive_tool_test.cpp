@@ -222,6 +222,22 @@ TEST(Fa2Reader, NamesTheFaultOfEachDamagedEntry) {
   std::vector<std::string> problems, notes;
   EXPECT_FALSE(VerifyArchive(image, &problems, &notes));
   EXPECT_EQ(problems, std::vector<std::string>{error});
+
+  // Entries are decoded on several threads; the faults still follow the
+  // entries' order, damaged and sound ones alternating.
+  std::vector<ArchiveEntry> records;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "E" + std::to_string(i);
+    records.push_back(i % 2 ? TestRecord(name.c_str(), kEntryStored, 2, 2)
+                            : TestRecord(name.c_str(), kEntryCompressed, 11, 7));
+    if (i % 2 == 0)
+      expected.push_back("entry " + std::to_string(i) + " \"" + name +
+                         "\": compressed data does not decode to 11 bytes within its 7 stored bytes");
+  }
+  problems.clear();
+  EXPECT_FALSE(VerifyArchive(ImageOf(records, std::vector<uint8_t>(12 * 16, 0)), &problems, &notes));
+  EXPECT_EQ(problems, expected);
 }
 
 TEST(Fa2Reader, VerifyFindsStructuralFaults) {
