@@ -131,46 +131,77 @@ class Course : public ::testing::Test {
     EXPECT_FALSE(FileExists(Inst("sub\\new.dat")));
   }
 
+  // The whole course through the updater at s.UpdaterPath(), and what it
+  // leaves on disk.
+  void PlayerAgreesAndFinishes() {
+    UpdaterProcess process(s.UpdaterPath());
+    HWND wizard = Start(process);
+    ASSERT_NE(wizard, nullptr);
+    ExpectFirstPage(wizard);
+    Agree(wizard);
+    ToConfirmation(wizard);
+
+    ASSERT_TRUE(ClickButton(wizard, kIdNext));
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; },
+                          kRunTimeoutMs));
+    WizardView done = ReadWizard(wizard);
+    EXPECT_EQ(done[kIdInfo].text, "アップデートは完了しました");
+    EXPECT_TRUE(done[kIdNext].enabled);
+    EXPECT_FALSE(done[kIdStop].enabled);
+    EXPECT_FALSE(done[kIdBack].enabled);
+    // The files are in place before the player closes the wizard.
+    EXPECT_EQ(ReadBytes(Inst("readme.txt")), "新しい説明書");
+
+    ASSERT_TRUE(ClickButton(wizard, kIdNext));
+    RunResult run = process.Wait();
+    ExpectEnd(run, 1);
+    ExpectBoxes(run, {{"UPDATE", "アップデートの前に\rセーブして下さい"}});
+
+    EXPECT_EQ(ReadBytes(Inst("readme.txt")), "新しい説明書");
+    EXPECT_EQ(LastWriteTime(Inst("readme.txt")), kEntryTime);
+    EXPECT_EQ(ReadBytes(Inst("data.pak")), "new data");
+    EXPECT_EQ(LastWriteTime(Inst("data.pak")), kEntryTime);
+    EXPECT_EQ(ReadBytes(Inst("keep.pak")), "player's keep");
+    EXPECT_EQ(LastWriteTime(Inst("keep.pak")), kNewerTime);
+    EXPECT_FALSE(FileExists(Inst("absent.dat")));
+    EXPECT_EQ(ReadBytes(Data("save.dat")), "初期セーブ");
+    EXPECT_FALSE(FileExists(Inst("save.dat")));
+    EXPECT_EQ(ReadBytes(Inst("sub\\new.dat")), std::string(300000, 'n'));
+    EXPECT_EQ(LastWriteTime(Inst("sub\\new.dat")), kEntryTime);
+    EXPECT_FALSE(FileExists(Inst("mode2.dat")));
+    EXPECT_FALSE(FileExists(Inst("new.dat")));
+  }
+
   Scenario s;
 };
 
-TEST_F(Course, PlayerAgreesAndFinishes) {
-  UpdaterProcess process(s.UpdaterPath());
-  HWND wizard = Start(process);
-  ASSERT_NE(wizard, nullptr);
-  ExpectFirstPage(wizard);
-  Agree(wizard);
-  ToConfirmation(wizard);
+TEST_F(Course, PlayerAgreesAndFinishes) { PlayerAgreesAndFinishes(); }
 
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
-  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; },
-                        kRunTimeoutMs));
-  WizardView done = ReadWizard(wizard);
-  EXPECT_EQ(done[kIdInfo].text, "アップデートは完了しました");
-  EXPECT_TRUE(done[kIdNext].enabled);
-  EXPECT_FALSE(done[kIdStop].enabled);
-  EXPECT_FALSE(done[kIdBack].enabled);
-  // The files are in place before the player closes the wizard.
-  EXPECT_EQ(ReadBytes(Inst("readme.txt")), "新しい説明書");
-
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
-  RunResult run = process.Wait();
-  ExpectEnd(run, 1);
-  ExpectBoxes(run, {{"UPDATE", "アップデートの前に\rセーブして下さい"}});
-
-  EXPECT_EQ(ReadBytes(Inst("readme.txt")), "新しい説明書");
-  EXPECT_EQ(LastWriteTime(Inst("readme.txt")), kEntryTime);
-  EXPECT_EQ(ReadBytes(Inst("data.pak")), "new data");
-  EXPECT_EQ(LastWriteTime(Inst("data.pak")), kEntryTime);
-  EXPECT_EQ(ReadBytes(Inst("keep.pak")), "player's keep");
-  EXPECT_EQ(LastWriteTime(Inst("keep.pak")), kNewerTime);
-  EXPECT_FALSE(FileExists(Inst("absent.dat")));
-  EXPECT_EQ(ReadBytes(Data("save.dat")), "初期セーブ");
-  EXPECT_FALSE(FileExists(Inst("save.dat")));
-  EXPECT_EQ(ReadBytes(Inst("sub\\new.dat")), std::string(300000, 'n'));
-  EXPECT_EQ(LastWriteTime(Inst("sub\\new.dat")), kEntryTime);
-  EXPECT_FALSE(FileExists(Inst("mode2.dat")));
-  EXPECT_FALSE(FileExists(Inst("new.dat")));
+// The publisher's way: a folder with UPDATE.INI and the files, and `fa2
+// build`, which takes the stub from beside fa2.exe.
+TEST_F(Course, UpdaterMadeByFa2Build) {
+  ScratchDir folder;
+  ASSERT_TRUE(WriteBytes(folder.file("UPDATE.INI"), s.updateIni.Text() + s.updateIniMore));
+  for (const ArchiveFile& file : s.files) {
+    ASSERT_TRUE(WriteBytes(folder.file(file.name), file.content));
+    SetLastWriteTime(folder.file(file.name), file.fileTime);
+  }
+  ASSERT_TRUE(DeleteFileA(s.UpdaterPath().c_str()));
+  std::string command = "\"" FA2_EXE "\" build \"" + folder.path() + "\" -o \"" +
+                        s.UpdaterPath() + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION fa2 = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &fa2))
+      << command;
+  ASSERT_EQ(WaitForSingleObject(fa2.hProcess, kRunTimeoutMs), WAIT_OBJECT_0);
+  DWORD exitCode = 99;
+  GetExitCodeProcess(fa2.hProcess, &exitCode);
+  CloseHandle(fa2.hThread);
+  CloseHandle(fa2.hProcess);
+  ASSERT_EQ(exitCode, 0u) << command;
+  PlayerAgreesAndFinishes();
 }
 
 TEST_F(Course, StopOnTheFirstPage) {

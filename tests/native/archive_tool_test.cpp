@@ -94,6 +94,25 @@ TEST(Fa2FileTime, FormatsUtcIso8601) {
   EXPECT_EQ(FormatFileTimeUtc(FileTimeFromUnix(-2203891200, 0)), "1900-03-01T00:00:00Z");
 }
 
+// pack --mtime reads what list writes, and little else.
+TEST(Fa2FileTime, ParsesTheTimesThatItFormats) {
+  for (const char* text : {"1601-01-01T00:00:00Z", "1900-03-01T00:00:00Z", "2000-02-29T23:59:59Z",
+                           "2024-03-01T12:34:56Z", "9999-12-31T23:59:59Z"}) {
+    uint64_t time = 0;
+    ASSERT_EQ(ParseFileTimeUtc(text, &time), 1) << text;
+    EXPECT_EQ(FormatFileTimeUtc(time), text);
+  }
+  uint64_t time = 0;
+  ASSERT_EQ(ParseFileTimeUtc("2024-03-01", &time), 1);
+  EXPECT_EQ(FormatFileTimeUtc(time), "2024-03-01T00:00:00Z");
+  ASSERT_EQ(ParseFileTimeUtc("@1700000000", &time), 1);
+  EXPECT_EQ(time, FileTimeFromUnix(1700000000, 0));
+  for (const char* bad : {"", "2024-3-01", "1900-02-29", "2023-02-29", "2024-13-01",
+                          "2024-03-01T24:00:00Z", "2024-03-01 12:00:00", "2024-03-01T12:00Z",
+                          "1600-12-31", "@", "@12x", "yesterday"})
+    EXPECT_EQ(ParseFileTimeUtc(bad, &time), 0) << bad;
+}
+
 TEST(Fa2FileTime, ConvertsToAndFromTheHostClock) {
   EXPECT_EQ(FileTimeFromUnix(0, 0), kFileTimeUnixEpoch);
   EXPECT_EQ(FileTimeFromUnix(1, 999999999), kFileTimeUnixEpoch + 19999999);

@@ -39,7 +39,10 @@ class EmbedCli : public ::testing::Test {
     char pattern[] = "/tmp/fa2_embed_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    WriteText(Path("UPDATE.INI"), "[SETUP]\r\nCompanyName=Maker\r\n");
+    // A clean update with DATA.BIN; one.fa2 lacks that entry, so it fails the check.
+    WriteText(Path("UPDATE.INI"),
+              "[SETUP]\r\nCompanyName=Maker\r\nGameTitle=Game\r\nGameClass=Window\r\n"
+              "GameDir=Game\r\n[UPDATE]\r\nUpdateFile00=DATA.BIN\r\n");
     WriteText(Path("DATA.BIN"), std::string(5000, 'd'));
     ASSERT_EQ(Fa2({"pack", "-o", Path("one.fa2"), Path("UPDATE.INI")}).exitCode, 0);
     ASSERT_EQ(Fa2({"pack", "-o", Path("two.fa2"), Path("UPDATE.INI"), Path("DATA.BIN")}).exitCode,
@@ -138,11 +141,12 @@ TEST_F(EmbedCli, MakesAnUpdaterThatTheOtherCommandsRead) {
 TEST_F(EmbedCli, ReplacesThePayloadAndTakesOneFromAnUpdater) {
   ASSERT_EQ(Fa2({"embed", Path("stub.exe"), Path("two.fa2"), "-o", Path("a.exe")}).exitCode, 0);
   // Into the updater itself (output over input): the payload is replaced.
-  Fa2Run r = Fa2({"embed", Path("a.exe"), Path("one.fa2"), "-o", Path("a.exe")});
+  Fa2Run r = Fa2({"embed", Path("a.exe"), Path("one.fa2"), "-o", Path("a.exe"), "--force"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(Listing(Path("a.exe")), UpdaterListing(Path("one.fa2")));
   // An updater as ARCHIVE gives its payload to a fresh stub.
-  ASSERT_EQ(Fa2({"embed", Path("stub.exe"), Path("a.exe"), "-o", Path("b.exe")}).exitCode, 0);
+  ASSERT_EQ(Fa2({"embed", Path("stub.exe"), Path("a.exe"), "-o", Path("b.exe"), "--force"}).exitCode,
+            0);
   EXPECT_EQ(ReadText(Path("b.exe")), ReadText(Path("a.exe")));
 }
 
@@ -236,6 +240,55 @@ TEST_F(EmbedCli, VerifyAndListTellThePayloadDigest) {
     EXPECT_EQ(list.exitCode, 0);
     EXPECT_EQ(list.out.substr(0, c.listFirstLine.size()), c.listFirstLine);
   }
+}
+
+// fa2 check, embed's refusal of an update with errors, and fa2 build from a
+// folder, with the options publishers reach for.
+TEST_F(EmbedCli, ChecksFirstAndBuildsFromAFolder) {
+  Fa2Run r = Fa2({"check", Path("two.fa2")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  r = Fa2({"check", Path("one.fa2")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("fa2: " + Path("one.fa2") + ": error: UPDATE UpdateFile00 = 'DATA.BIN'"),
+            std::string::npos)
+      << r.err;
+  r = Fa2({"check", "--json", Path("one.fa2")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out.rfind("[\n {\"level\": \"error\", \"section\": \"UPDATE\", \"key\": \"UpdateFile00\"", 0),
+            0u)
+      << r.out;
+  r = Fa2({"embed", Path("stub.exe"), Path("one.fa2"), "-o", Path("out.exe")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+  EXPECT_FALSE(Exists(Path("out.exe")));
+
+  // A folder with a sub-folder, which is named and left out.
+  ASSERT_EQ(std::system(("mkdir -p '" + Path("upd/sub") + "'").c_str()), 0);
+  WriteText(Path("upd/UPDATE.INI"), ReadText(Path("UPDATE.INI")));
+  WriteText(Path("upd/DATA.BIN"), ReadText(Path("DATA.BIN")));
+  r = Fa2({"build", Path("upd"), "-o", Path("b.exe"), "--stub", Path("stub.exe"), "--mtime",
+           "2024-03-01T12:00:00Z"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("fa2: " + Path("upd/sub") + ": warning: not packed"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.out.find("2 entries, 5,"), std::string::npos) << r.out;
+  EXPECT_FALSE(Exists(Path("b.exe.partial.fa2")));
+  EXPECT_NE(Listing(Path("b.exe")).find("DATA.BIN\tcompressed\t5000\t"), std::string::npos);
+  EXPECT_NE(Listing(Path("b.exe")).find("\t2024-03-01T12:00:00Z\n"), std::string::npos);
+  // Without --stub the stub is updater.exe beside fa2, which the host build has not.
+  r = Fa2({"build", Path("upd"), "-o", Path("c.exe")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("/updater.exe: no updater stub beside fa2"), std::string::npos) << r.err;
+  EXPECT_FALSE(Exists(Path("c.exe")));
+
+  // extract --keep leaves an existing file alone.
+  WriteText(Path("x/DATA.BIN"), "mine");
+  ASSERT_EQ(Fa2({"extract", Path("b.exe"), "-C", Path("x")}).exitCode, 0);
+  EXPECT_EQ(ReadText(Path("x/DATA.BIN")), ReadText(Path("DATA.BIN")));
+  WriteText(Path("x/DATA.BIN"), "mine");
+  r = Fa2({"extract", "--keep", Path("b.exe"), "-C", Path("x")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadText(Path("x/DATA.BIN")), "mine");
 }
 
 TEST_F(EmbedCli, UsageErrorsAndHelp) {

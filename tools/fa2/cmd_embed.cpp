@@ -12,6 +12,7 @@
 
 const char kEmbedHelp[] =
     "Usage: fa2 embed STUB_EXE ARCHIVE -o OUT_EXE [--icon FILE.ico] [--version KEY=VALUE]...\n"
+    "                 [--force]\n"
     "\n"
     "Makes the updater OUT_EXE: a copy of the updater program STUB_EXE (built\n"
     "without a payload) that carries ARCHIVE as its resource \"UPDATE\" 102,\n"
@@ -19,23 +20,26 @@ const char kEmbedHelp[] =
     "\"UPDATE\" 103, which the updater checks before it reads the payload. A\n"
     "payload already in STUB_EXE is replaced; every other resource (dialogs,\n"
     "manifest, and the icon and version unless --icon or --version replace\n"
-    "them) is kept as it is. ARCHIVE is checked as 'fa2 verify' does first; it\n"
-    "may also be an updater, whose payload is then taken.\n"
+    "them) is kept as it is. ARCHIVE is checked as 'fa2 verify' does, and its\n"
+    "UPDATE.INI as 'fa2 check' does, first; it may also be an updater, whose\n"
+    "payload is then taken.\n"
     "When STUB_EXE has a load configuration whose dependent-load flag is 0, the\n"
     "flag is set so that libraries bound at load time come from the system\n"
     "folder only.\n"
     "\n"
     "  -o, --output OUT_EXE  the updater to write (replaced when it exists)\n"
     FA2_BRANDING_HELP
+    "  --force               embed even when 'fa2 check' finds errors\n"
     "  -h, --help            show this help\n"
     "\n"
-    "Refused: a signed STUB_EXE (sign the updater after embedding), a damaged\n"
-    "executable or archive, and an updater that would pass 4 GiB.\n";
+    "Refused: an update with errors (unless --force), a signed STUB_EXE (sign\n"
+    "the updater after embedding), a damaged executable or archive, and an\n"
+    "updater that would pass 4 GiB.\n";
 
 namespace {
 
 int ParseArguments(int argc, char** argv, std::string* stub, std::string* archive,
-                   std::string* output, BrandingOptions* branding) {
+                   std::string* output, BrandingOptions* branding, bool* force) {
   std::vector<std::string> inputs;
   bool optionsEnded = false;
   for (int i = 0; i < argc; ++i) {
@@ -53,6 +57,8 @@ int ParseArguments(int argc, char** argv, std::string* stub, std::string* archiv
       if (!output->empty()) return ReportUsageError("embed", "give -o only once");
       *output = argv[++i];
       if (output->empty()) return ReportUsageError("embed", "the output name is empty");
+    } else if (!optionsEnded && arg == "--force") {
+      *force = true;
     } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
       return ReportUsageError("embed", "unknown option " + arg);
     } else {
@@ -75,12 +81,18 @@ int RunEmbed(int argc, char** argv) {
   }
   std::string stubPath, archivePath, output;
   BrandingOptions brandingOptions;
-  if (const int usage =
-          ParseArguments(argc, argv, &stubPath, &archivePath, &output, &brandingOptions))
+  bool force = false;
+  if (const int usage = ParseArguments(argc, argv, &stubPath, &archivePath, &output,
+                                       &brandingOptions, &force))
     return usage;
   UpdaterBranding branding;
   if (const int failed = LoadBranding("embed", brandingOptions, &branding)) return failed;
+  return EmbedUpdate(stubPath, archivePath, archivePath, nullptr, output, branding, force);
+}
 
+int EmbedUpdate(const std::string& stubPath, const std::string& archivePath,
+                const std::string& label, const std::string* setupIni,
+                const std::string& output, const UpdaterBranding& branding, bool force) {
   std::vector<uint8_t> archive, stub, updater;
   std::string error;
   PayloadDigestStatus digest;
@@ -101,6 +113,14 @@ int RunEmbed(int argc, char** argv) {
   for (const std::string& note : notes) ReportError(archivePath, "note: " + note);
   for (const std::string& problem : problems) ReportError(archivePath, problem);
   if (!sound) return kExitFailed;
+  // So is an update whose UPDATE.INI the updater would stumble over.
+  const int errors = CheckUpdatePayload(label, archive, setupIni, false);
+  if (errors < 0) return kExitFailed;
+  if (errors > 0 && !force) {
+    ReportError(label, "the update has " + std::to_string(errors) +
+                           " error(s); nothing was embedded (--force embeds anyway)");
+    return kExitFailed;
+  }
 
   if (!ReadHostFile(stubPath, UINT32_MAX, &stub, &error)) {
     ReportError(stubPath, error);
@@ -131,7 +151,8 @@ int RunEmbed(int argc, char** argv) {
     RemoveHostFile(partial);
     return kExitFailed;
   }
-  std::printf("%s: %zu bytes, payload of %zu bytes\n", output.c_str(), updater.size(),
-              archive.size());
+  if (Verbosity() >= 0)
+    std::printf("%s: %s bytes, payload of %s bytes\n", output.c_str(),
+                FormatCount(updater.size()).c_str(), FormatCount(archive.size()).c_str());
   return kExitOk;
 }

@@ -11,15 +11,17 @@
 #include "fa2/names.h"
 
 const char kExtractHelp[] =
-    "Usage: fa2 extract ARCHIVE [-C FOLDER] [NAME...]\n"
+    "Usage: fa2 extract ARCHIVE [-C FOLDER] [-k] [-v] [NAME...]\n"
     "\n"
     "Writes the entries of ARCHIVE (all, or those named) as files into the\n"
     "current folder or FOLDER, each with the entry's last-write time. Existing\n"
-    "files are replaced. Names match as the updater matches them, without regard\n"
-    "to case; of entries that share a name, the first one is written, as the\n"
-    "updater would use it.\n"
+    "files are replaced unless --keep is given. Names match as the updater\n"
+    "matches them, without regard to case; of entries that share a name, the\n"
+    "first one is written, as the\n"    "updater would use it.\n"
     "\n"
     "  -C, --directory FOLDER  write into FOLDER (made when it does not exist)\n"
+    "  -k, --keep              keep files that exist already (named in a warning)\n"
+    "  -v, --verbose           name each file as it is written\n"
     "  -h, --help              show this help\n";
 
 namespace {
@@ -49,7 +51,7 @@ int RunExtract(int argc, char** argv) {
     return kExitOk;
   }
   std::string archivePath, folder;
-  bool haveArchive = false, optionsEnded = false;
+  bool haveArchive = false, optionsEnded = false, keep = false;
   std::vector<std::string> requested;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -65,6 +67,8 @@ int RunExtract(int argc, char** argv) {
     } else if (arg == "-C" || arg == "--directory") {
       if (i + 1 >= argc) return ReportUsageError("extract", arg + " needs a folder");
       folder = argv[++i];
+    } else if (arg == "-k" || arg == "--keep") {
+      keep = true;
     } else if (arg.rfind("--directory=", 0) == 0) {
       folder = arg.substr(12);
     } else if (arg.rfind("-C", 0) == 0) {
@@ -94,8 +98,8 @@ int RunExtract(int argc, char** argv) {
       if (seen.insert(FoldArchiveName(name)).second)
         chosen.push_back(i);
       else
-        ReportError(archivePath, "note: skipped entry " + std::to_string(i) + " \"" +
-                                     DisplayArchiveName(name) +
+        ReportWarning(archivePath, "skipped entry " + std::to_string(i) + " \"" +
+                                       DisplayArchiveName(name) +
                                      "\", hidden by an earlier entry of the same name");
     }
   } else {
@@ -136,9 +140,17 @@ int RunExtract(int argc, char** argv) {
       continue;
     }
     const std::string path = JoinHostPath(folder, hostName);
+    HostFileInfo existing;
+    std::string ignored;
+    if (keep && StatHostFile(path, &existing, &ignored)) {
+      ReportWarning(path, "exists; kept (--keep)");
+      continue;
+    }
     if (!WriteEntryFile(path, content, EntryFileTime(entry), &error)) {
       ReportError(path, error);
       status = kExitFailed;
+    } else if (Verbosity() > 0) {
+      std::printf("%s (%s bytes)\n", path.c_str(), FormatCount(content.size()).c_str());
     }
   }
   return status;

@@ -7,17 +7,22 @@
 #include "fa2/archive_image.h"
 #include "fa2/commands.h"
 #include "fa2/file_time.h"
+#include "fa2/host_files.h"
 #include "fa2/names.h"
 
 const char kListHelp[] =
-    "Usage: fa2 list ARCHIVE\n"
+    "Usage: fa2 list [--json] ARCHIVE\n"
     "\n"
     "Lists the entries of ARCHIVE, one line an entry, in directory order, with\n"
     "tab-separated columns: name, \"compressed\" or \"stored\", unpacked size,\n"
-    "stored size, data position, last-write time (UTC, ISO-8601). For an updater,\n"
-    "a first line \"# payload digest: ...\" tells whether it carries the digest\n"
-    "of its payload (resource \"UPDATE\" 103) and whether the payload matches it.\n"
+    "stored size, data position, last-write time (UTC, ISO-8601). On a terminal\n"
+    "a header line comes first and a line of totals last. For an updater, a\n"
+    "first line \"# payload digest: ...\" tells whether it carries the digest\n"
+    "of its payload (resource \"UPDATE\" 103) and whether the payload matches it\n"
+    "(not with --json; 'fa2 verify' checks the digest).\n"
     "\n"
+    "  --json      print a JSON array of objects with the members name, compressed,\n"
+    "              size, stored, position and time\n"
     "  -h, --help  show this help\n";
 
 int RunList(int argc, char** argv) {
@@ -26,7 +31,17 @@ int RunList(int argc, char** argv) {
     return kExitOk;
   }
   std::string path;
-  if (const int usage = TakeOneArchive("list", argc, argv, &path)) return usage;
+  bool json = false;
+  std::vector<char*> rest;
+  for (int i = 0; i < argc; ++i) {
+    if (std::string(argv[i]) == "--json")
+      json = true;
+    else
+      rest.push_back(argv[i]);
+  }
+  if (const int usage =
+          TakeOneArchive("list", static_cast<int>(rest.size()), rest.data(), &path))
+    return usage;
 
   std::vector<uint8_t> payload;
   OpenedArchive archive;
@@ -37,14 +52,38 @@ int RunList(int argc, char** argv) {
     ReportError(path, error);
     return kExitFailed;
   }
-  if (digest.IsUpdater) std::printf("# payload digest: %s\n", DescribePayloadDigest(digest).c_str());
   const ArchiveReader& reader = archive.reader;
+  if (json) {
+    std::fputs("[", stdout);
+    for (uint32_t i = 0; i < reader.EntryCount; ++i) {
+      const ArchiveEntry& entry = reader.Entries[i];
+      std::printf("%s\n {\"name\": %s, \"compressed\": %s, \"size\": %u, \"stored\": %u, "
+                  "\"position\": %llu, \"time\": \"%s\"}",
+                  i ? "," : "", JsonText(DisplayArchiveName(EntryName(entry))).c_str(),
+                  (entry.Flags & kEntryCompressed) ? "true" : "false", entry.UnpackedSize,
+                  entry.StoredSize, static_cast<unsigned long long>(reader.Positions[i]),
+                  FormatFileTimeUtc(EntryFileTime(entry)).c_str());
+    }
+    std::fputs(reader.EntryCount == 0 ? "]\n" : "\n]\n", stdout);
+    return kExitOk;
+  }
+  if (digest.IsUpdater) std::printf("# payload digest: %s\n", DescribePayloadDigest(digest).c_str());
+  // The header and the totals only for a reader: scripts get the bare lines.
+  const bool terminal = StandardOutputIsTerminal();
+  if (terminal) std::puts("name\tkind\tsize\tstored\tposition\ttime");
+  uint64_t unpacked = 0, stored = 0;
   for (uint32_t i = 0; i < reader.EntryCount; ++i) {
     const ArchiveEntry& entry = reader.Entries[i];
     std::printf("%s\t%s\t%u\t%u\t%llu\t%s\n", DisplayArchiveName(EntryName(entry)).c_str(),
                 (entry.Flags & kEntryCompressed) ? "compressed" : "stored", entry.UnpackedSize,
                 entry.StoredSize, static_cast<unsigned long long>(reader.Positions[i]),
                 FormatFileTimeUtc(EntryFileTime(entry)).c_str());
+    unpacked += entry.UnpackedSize;
+    stored += entry.StoredSize;
   }
+  if (terminal)
+    std::printf("%u entries, %s → %s bytes\n", reader.EntryCount,
+                FormatCount(unpacked).c_str(), FormatCount(stored).c_str());
+  if (reader.EntryCount == 0) ReportWarning(path, "the archive has no entries");
   return kExitOk;
 }

@@ -17,19 +17,26 @@
 
 #include "fa2/archive_writer.h"
 #include "fa2/commands.h"
+#include "fa2/file_time.h"
 #include "fa2/host_files.h"
 #include "fa2/names.h"
 
 const char kPackHelp[] =
-    "Usage: fa2 pack -o ARCHIVE [--level N] [--store] [--plain-directory] FILE_OR_FOLDER...\n"
+    "Usage: fa2 pack -o ARCHIVE [--level N] [--store] [--plain-directory]\n"
+    "                [--mtime TIME] FILE_OR_FOLDER...\n"
     "\n"
     "Makes the FA2 archive ARCHIVE. Entries follow the order of the arguments; a\n"
-    "folder adds its regular files (not its sub-folders), sorted by name. An entry\n"
-    "is named by the file's name alone, in CP932, and keeps the file's last-write\n"
-    "time. Each entry is compressed when that saves bytes, else stored. Entries\n"
-    "are compressed on as many threads as the processor has cores.\n"
+    "folder adds its regular files (not its sub-folders, which are named in a\n"
+    "warning), sorted by name. An entry is named by the file's name alone, in\n"
+    "CP932, and keeps the file's last-write time. Each entry is compressed when\n"
+    "that saves bytes, else stored. Entries are compressed on as many threads as\n"
+    "the processor has cores.\n"
     "\n"
     "  -o, --output ARCHIVE  the archive to write (replaced when it exists)\n"
+    "  --mtime TIME          give every entry this last-write time instead, UTC:\n"
+    "                        2024-03-01T12:00:00Z, 2024-03-01 or @UNIX_SECONDS\n"
+    "                        (\"u\" items compare times; a checkout gives files\n"
+    "                        arbitrary ones)\n"
     "  --level N             compression from 1 (fastest) to 9 (smallest, about ten\n"
     "                        times slower than 6); 6 when not given\n"
     "  --store               store every entry without compression\n"
@@ -53,6 +60,7 @@ struct PackSource {
 // Turns the arguments into the list of files, checking every name and size
 // before anything is written.
 int CollectSources(const std::vector<std::string>& inputs, std::vector<PackSource>* sources) {
+  bool anyFile = false;
   std::vector<std::pair<std::string, std::string>> files;  // path, host name
   for (const std::string& input : inputs) {
     HostFileInfo info;
@@ -62,11 +70,15 @@ int CollectSources(const std::vector<std::string>& inputs, std::vector<PackSourc
       return 0;
     }
     if (info.isDirectory) {
-      std::vector<std::string> names;
-      if (!ListFolderFiles(input, &names, &error)) {
+      std::vector<std::string> names, skipped;
+      if (!ListFolderFiles(input, &names, &error, &skipped)) {
         ReportError(input, error);
         return 0;
       }
+      for (const std::string& name : skipped)
+        ReportWarning(JoinHostPath(input, name),
+                      "not packed: an archive holds the files of a folder, not its sub-folders");
+      if (names.empty()) ReportWarning(input, "the folder has no files to pack");
       for (const std::string& name : names) files.emplace_back(JoinHostPath(input, name), name);
     } else if (info.isRegular) {
       files.emplace_back(input, HostBaseName(input));
@@ -112,14 +124,21 @@ int CollectSources(const std::vector<std::string>& inputs, std::vector<PackSourc
     }
     source.size = info.size;
     source.lastWrite = info.lastWrite;
+    anyFile = anyFile || ArchiveNamesEqual(source.name, "UPDATE.INI");
     sources->push_back(std::move(source));
   }
+  if (sources->empty())
+    ReportWarning(inputs.front(), "nothing to pack: the archive will have no entries");
+  else if (!anyFile)
+    ReportWarning(inputs.front(),
+                  "no UPDATE.INI among the files: an updater made from this archive stops at "
+                  "start");
   return 1;
 }
 
 // Progress on a terminal, for packs that take more than a couple of seconds.
 struct Progress {
-  bool enabled = StandardErrorIsTerminal();
+  bool enabled = StandardErrorIsTerminal() && Verbosity() >= 0;
   uint64_t start = SteadyMilliseconds();
   uint64_t last = start;
   bool shown = false;
@@ -271,8 +290,9 @@ int WriteArchive(const std::string& output, const std::vector<PackSource>& sourc
     RemoveHostFile(partial);
     return kExitFailed;
   }
-  std::printf("%s: %zu entries, %llu bytes from %llu\n", output.c_str(), sources.size(),
-              static_cast<unsigned long long>(size), static_cast<unsigned long long>(total));
+  if (Verbosity() >= 0)
+    std::printf("%s: %zu entries, %s → %s bytes\n", output.c_str(), sources.size(),
+                FormatCount(total).c_str(), FormatCount(size).c_str());
   return kExitOk;
 }
 
@@ -284,7 +304,8 @@ int RunPack(int argc, char** argv) {
     return kExitOk;
   }
   std::string output;
-  bool store = false, plainDirectory = false, optionsEnded = false;
+  bool store = false, plainDirectory = false, optionsEnded = false, haveMtime = false;
+  uint64_t mtime = 0;
   int level = kCompressLevelDefault;
   auto setLevel = [&](const std::string& text) {
     if (text.size() != 1 || text[0] < '0' + kCompressLevelFastest ||
@@ -319,6 +340,12 @@ int RunPack(int argc, char** argv) {
       store = true;
     } else if (arg == "--plain-directory") {
       plainDirectory = true;
+    } else if (arg == "--mtime") {
+      if (i + 1 >= argc) return ReportUsageError("pack", "--mtime needs a time");
+      if (!ParseFileTimeUtc(argv[++i], &mtime))
+        return ReportUsageError("pack", std::string("not a time: ") + argv[i] +
+                                            " (write 2024-03-01T12:00:00Z, 2024-03-01 or @SECONDS)");
+      haveMtime = true;
     } else {
       return ReportUsageError("pack", "unknown option " + arg);
     }
@@ -328,5 +355,8 @@ int RunPack(int argc, char** argv) {
 
   std::vector<PackSource> sources;
   if (!CollectSources(inputs, &sources)) return kExitFailed;
+  if (haveMtime) {
+    for (PackSource& source : sources) source.lastWrite = mtime;
+  }
   return WriteArchive(output, sources, store, plainDirectory, level);
 }

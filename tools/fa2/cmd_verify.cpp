@@ -6,6 +6,7 @@
 #include "fa2/archive_file.h"
 #include "fa2/archive_image.h"
 #include "fa2/commands.h"
+#include "fa2/names.h"
 
 const char kVerifyHelp[] =
     "Usage: fa2 verify ARCHIVE\n"
@@ -44,6 +45,17 @@ int RunVerify(int argc, char** argv) {
   for (const std::string& note : notes) ReportError(path, "note: " + note);
   for (const std::string& problem : problems) ReportError(path, problem);
   if (!ok) return kExitFailed;
-  std::printf("%s: OK\n", path.c_str());
+  // Sound, but perhaps not an update: say so rather than pass it silently.
+  OpenedArchive archive;
+  std::string ignored;
+  if (OpenArchiveImage(payload, &archive, &ignored)) {
+    uint32_t index = 0;
+    const bool hasUpdateIni = FindArchiveEntry(&archive.reader, "UPDATE.INI", &index) != 0;
+    if (archive.reader.EntryCount == 0)
+      ReportWarning(path, "the archive has no entries");
+    else if (!hasUpdateIni)
+      ReportWarning(path, "no entry UPDATE.INI: an updater that carries this archive stops at start");
+  }
+  if (Verbosity() >= 0) std::printf("%s: OK\n", path.c_str());
   return kExitOk;
 }

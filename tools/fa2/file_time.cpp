@@ -41,3 +41,50 @@ std::string FormatFileTimeUtc(uint64_t fileTime) {
                 secondOfDay / 60 % 60, secondOfDay % 60);
   return text;
 }
+
+namespace {
+
+// Days from 1970-01-01 to the civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+}  // namespace
+
+int ParseFileTimeUtc(const std::string& text, uint64_t* fileTime) {
+  if (!text.empty() && text[0] == '@') {
+    long long seconds = 0;
+    int used = 0;
+    if (std::sscanf(text.c_str() + 1, "%lld%n", &seconds, &used) != 1 ||
+        static_cast<size_t>(used) + 1 != text.size())
+      return 0;
+    *fileTime = FileTimeFromUnix(seconds, 0);
+    return *fileTime != 0;
+  }
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
+  const char* p = text.c_str();
+  if (std::sscanf(p, "%4d-%2d-%2d%n", &year, &month, &day, &used) != 3 || used != 10) return 0;
+  std::string rest = text.substr(10);
+  if (!rest.empty() && rest != "Z") {
+    used = 0;
+    if (std::sscanf(rest.c_str(), "T%2d:%2d:%2d%n", &hour, &minute, &second, &used) != 3 ||
+        used != 9)
+      return 0;
+    rest = rest.substr(9);
+    if (!rest.empty() && rest != "Z") return 0;
+  }
+  static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1601 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] ||
+      hour > 23 || minute > 59 || second > 59)
+    return 0;
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (month == 2 && day == 29 && !leap) return 0;
+  const int64_t seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+  *fileTime = FileTimeFromUnix(seconds, 0);
+  return 1;
+}

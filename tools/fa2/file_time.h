@@ -22,4 +22,9 @@ void FileTimeToUnix(uint64_t fileTime, int64_t* seconds, uint32_t* nanoseconds);
 // have five digits).
 std::string FormatFileTimeUtc(uint64_t fileTime);
 
+// Reads a UTC time as FormatFileTimeUtc writes it (2024-03-01T12:34:56Z; the
+// Z may be left out, and so may the time of day, which is then midnight), or
+// as @SECONDS since 1970. Years 1601 to 9999. Returns 0 for any other text.
+int ParseFileTimeUtc(const std::string& text, uint64_t* fileTime);
+
 #endif

@@ -22,9 +22,10 @@ struct HostFileInfo {
 int StatHostFile(const std::string& path, HostFileInfo* info, std::string* error);
 
 // The names of the regular files directly in folder, sorted by their bytes.
-// Sub-folders and other kinds of file are left out.
+// Sub-folders and other kinds of file are left out; when skipped is given, it
+// receives their names (without "." and "..").
 int ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
-                    std::string* error);
+                    std::string* error, std::vector<std::string>* skipped = nullptr);
 
 // Reads the whole file. Refuses a file longer than maxSize bytes with the
 // reason "file is too large".
@@ -108,7 +109,12 @@ std::string HostBaseName(const std::string& path);
 // compiled where strings are CP932.)
 uint64_t SteadyMilliseconds();
 
-// Whether standard error is a terminal (progress is shown only there).
+// Whether standard error is a terminal (progress is shown only there), and
+// whether standard output is (listings add a header and totals there).
 bool StandardErrorIsTerminal();
+bool StandardOutputIsTerminal();
+
+// The full path of the running program, or empty when the system cannot say.
+std::string ExecutablePath();
 
 #endif

@@ -34,15 +34,20 @@ int StatHostFile(const std::string& path, HostFileInfo* info, std::string* error
 }
 
 int ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
-                    std::string* error) {
+                    std::string* error, std::vector<std::string>* skipped) {
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return Fail(error);
   names->clear();
+  if (skipped) skipped->clear();
   errno = 0;
   while (const dirent* item = readdir(dir)) {
     struct stat st;
     const std::string path = JoinHostPath(folder, item->d_name);
-    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) names->push_back(item->d_name);
+    const std::string name = item->d_name;
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      names->push_back(name);
+    else if (skipped && name != "." && name != "..")
+      skipped->push_back(name);
     errno = 0;
   }
   const int readError = errno;
@@ -52,6 +57,7 @@ int ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
     return Fail(error);
   }
   std::sort(names->begin(), names->end());
+  if (skipped) std::sort(skipped->begin(), skipped->end());
   return 1;
 }
 
@@ -224,5 +230,13 @@ uint64_t SteadyMilliseconds() {
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
+std::string ExecutablePath() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+}
 
 #endif

@@ -63,14 +63,18 @@ int StatHostFile(const std::string& path, HostFileInfo* info, std::string* error
 }
 
 int ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
-                    std::string* error) {
+                    std::string* error, std::vector<std::string>* skipped) {
   WIN32_FIND_DATAA item;
   HANDLE find = FindFirstFileA(JoinHostPath(folder, "*").c_str(), &item);
   if (find == INVALID_HANDLE_VALUE) return FailWithLastError(error);
   names->clear();
+  if (skipped) skipped->clear();
   do {
+    const std::string name = item.cFileName;
     if ((item.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0)
-      names->push_back(item.cFileName);
+      names->push_back(name);
+    else if (skipped && name != "." && name != "..")
+      skipped->push_back(name);
   } while (FindNextFileA(find, &item));
   const DWORD last = GetLastError();
   FindClose(find);
@@ -79,6 +83,7 @@ int ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
     return FailWithLastError(error);
   }
   std::sort(names->begin(), names->end());
+  if (skipped) std::sort(skipped->begin(), skipped->end());
   return 1;
 }
 
@@ -227,5 +232,13 @@ std::string HostBaseName(const std::string& path) {
 uint64_t SteadyMilliseconds() { return GetTickCount64(); }
 
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+bool StandardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
+std::string ExecutablePath() {
+  char path[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+}
 
 #endif

@@ -20,11 +20,17 @@ const Subcommand kSubcommands[] = {
     {"extract", RunExtract, kExtractHelp, "write entries out as files"},
     {"verify", RunVerify, kVerifyHelp, "check an archive and every entry in it"},
     {"embed", RunEmbed, kEmbedHelp, "make an updater that carries an archive"},
+    {"check", RunCheck, kCheckHelp, "report what an update's UPDATE.INI will do wrong"},
+    {"build", RunBuild, kBuildHelp, "check, pack and embed a folder in one step"},
 };
+
+#ifndef FA2_VERSION
+#define FA2_VERSION "unversioned"
+#endif
 
 void PrintOverview(FILE* out) {
   std::fputs(
-      "Usage: fa2 COMMAND [ARGUMENTS...]\n"
+      "Usage: fa2 [-q|-v] COMMAND [ARGUMENTS...]\n"
       "\n"
       "Makes and reads FA2 archives, the payload of the game updater, and makes\n"
       "updaters that carry them.\n"
@@ -35,6 +41,10 @@ void PrintOverview(FILE* out) {
     std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
   std::fputs(
       "\n"
+      "  -q, --quiet    print errors only\n"
+      "  -v, --verbose  also say what each step does\n"
+      "  --version      print fa2's version\n"
+      "\n"
       "'fa2 COMMAND --help' describes a command. Exit status: 0 on success, 1 when\n"
       "an archive is damaged or an operation fails, 2 on a usage error. Where an\n"
       "ARCHIVE is read, an updater made by 'fa2 embed' serves as well: its payload\n"
@@ -42,9 +52,34 @@ void PrintOverview(FILE* out) {
       out);
 }
 
+
+// Takes -q and -v (anywhere before "--") out of the arguments.
+int TakeVerbosity(int argc, char** argv) {
+  int kept = 0;
+  bool optionsEnded = false;
+  for (int i = 0; i < argc; ++i) {
+    const char* arg = argv[i];
+    optionsEnded = optionsEnded || std::strcmp(arg, "--") == 0;
+    if (!optionsEnded && (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0)) {
+      SetVerbosity(-1);
+    } else if (!optionsEnded &&
+               (std::strcmp(arg, "-v") == 0 || std::strcmp(arg, "--verbose") == 0)) {
+      SetVerbosity(1);
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  return kept;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  argc = TakeVerbosity(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("fa2 %s\n", FA2_VERSION);
+    return kExitOk;
+  }
   if (argc < 2) {
     PrintOverview(stderr);
     return kExitUsage;
@@ -66,7 +101,7 @@ int main(int argc, char** argv) {
   for (const Subcommand& command : kSubcommands) {
     if (std::strcmp(name, command.name) == 0) return command.run(argc - 2, argv + 2);
   }
-  std::fprintf(stderr, "fa2: unknown command '%s'\n", name);
+  std::fprintf(stderr, "fa2: unknown command '%s'\n\n", name);
   PrintOverview(stderr);
   return kExitUsage;
 }

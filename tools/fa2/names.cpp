@@ -115,3 +115,7 @@ bool IsSafeArchiveName(const std::string& archiveName) {
   }
   return true;
 }
+
+bool ArchiveNamesEqual(const std::string& a, const std::string& b) {
+  return ArchiveNamesEqual(a.data(), a.size(), b.data(), b.size()) != 0;
+}

@@ -28,6 +28,9 @@ std::string DisplayArchiveName(const std::string& archiveName);
 // the names that the updater cannot tell apart (and, after kana, a few more).
 std::string FoldArchiveName(const std::string& name);
 
+// ArchiveNamesEqual (archive/archive_names.h) for whole strings.
+bool ArchiveNamesEqual(const std::string& a, const std::string& b);
+
 // Whether a name read from an archive can be written as a file of that name in
 // the output folder: not empty, not "." or "..", and with no folder separator
 // (slash, backslash or colon outside double-byte characters) and no control
