@@ -267,8 +267,11 @@ TEST_F(EmbedCli, ChecksFirstAndBuildsFromAFolder) {
   WriteText(Path("upd/UPDATE.INI"), ReadText(Path("UPDATE.INI")));
   WriteText(Path("upd/DATA.BIN"), ReadText(Path("DATA.BIN")));
   r = Fa2({"build", Path("upd"), "-o", Path("b.exe"), "--stub", Path("stub.exe"), "--mtime",
-           "2024-03-01T12:00:00Z"});
+           "2024-03-01T12:00:00Z", "--version", "ProductName=\xe6\x98\x9f\xe3\x81\xae\xe5\xba\xad"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
+  // The version text is passed on to the embedding (UTF-16 in the resource).
+  EXPECT_NE(ReadText(Path("b.exe")).find(std::string("\x1f\x66\x6e\x30\xad\x5e", 6)),
+            std::string::npos);
   EXPECT_NE(r.err.find("fa2: " + Path("upd/sub") + ": warning: not packed"), std::string::npos)
       << r.err;
   EXPECT_NE(r.out.find("2 entries, 5,"), std::string::npos) << r.out;
