@@ -267,7 +267,7 @@ TEST_F(EmbedCli, ChecksFirstAndBuildsFromAFolder) {
   WriteText(Path("upd/UPDATE.INI"), ReadText(Path("UPDATE.INI")));
   WriteText(Path("upd/DATA.BIN"), ReadText(Path("DATA.BIN")));
   r = Fa2({"build", Path("upd"), "-o", Path("b.exe"), "--stub", Path("stub.exe"), "--mtime",
-           "2024-03-01T12:00:00Z", "--version", "ProductName=\xe6\x98\x9f\xe3\x81\xae\xe5\xba\xad"});
+           "2024-03-01T12:00:00Z", "--level", "1", "--version", "ProductName=\xe6\x98\x9f\xe3\x81\xae\xe5\xba\xad"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   // The version text is passed on to the embedding (UTF-16 in the resource).
   EXPECT_NE(ReadText(Path("b.exe")).find(std::string("\x1f\x66\x6e\x30\xad\x5e", 6)),
