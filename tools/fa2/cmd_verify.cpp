@@ -46,12 +46,12 @@ int RunVerify(int argc, char** argv) {
   for (const std::string& problem : problems) ReportError(path, problem);
   if (!ok) return kExitFailed;
   // Sound, but perhaps not an update: say so rather than pass it silently.
-  OpenedArchive archive;
+  OpenedArchive opened;
   std::string ignored;
-  if (OpenArchiveImage(payload, &archive, &ignored)) {
+  if (OpenArchiveImage(archive.data, archive.size, &opened, &ignored)) {
     uint32_t index = 0;
-    const bool hasUpdateIni = FindArchiveEntry(&archive.reader, "UPDATE.INI", &index) != 0;
-    if (archive.reader.EntryCount == 0)
+    const bool hasUpdateIni = FindArchiveEntry(&opened.reader, "UPDATE.INI", &index) != 0;
+    if (opened.reader.EntryCount == 0)
       ReportWarning(path, "the archive has no entries");
     else if (!hasUpdateIni)
       ReportWarning(path, "no entry UPDATE.INI: an updater that carries this archive stops at start");
