@@ -2,7 +2,7 @@
 
 #include "archive/archive_directory_win32.h"
 #include "archive/archive_reader.h"
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 
 uint8_t* LoadArchiveDirectory() {
   State.Archive = ArchiveReader{};

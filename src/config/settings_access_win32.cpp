@@ -1,10 +1,10 @@
-#include "config/settings_access.h"
+#include "config/settings_access_win32.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 
 static_assert(kListSlotSize == kPathSize, "list items land in the state's path slots");
 

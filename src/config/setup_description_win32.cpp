@@ -1,11 +1,11 @@
-#include "config/setup_description.h"
+#include "config/setup_description_win32.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-#include "common/updater_state.h"
-#include "config/settings_access.h"
+#include "common/updater_state_win32.h"
+#include "config/settings_access_win32.h"
 #include "config/setup_lists.h"
 
 namespace {

@@ -80,10 +80,4 @@ int ParseDiscCopyItem(const char* value, uint32_t installMode, DiscCopyItem& ite
 void FormatUpdateFileKey(char* out, size_t outSize, int index);
 void FormatCopyFileKey(char* out, size_t outSize, int index);
 
-// The Win32 side (update_items_win32.cpp): the same parsers over the process
-// state, with the install mode of the install record, the system's lead-byte
-// test and the tokenizer's disc number LastDiscNumber.
-int TakeUpdateItem(const char* value, UpdateItem& item);
-int TakeDiscCopyItem(const char* value, DiscCopyItem& item);
-
 #endif

@@ -1,8 +1,8 @@
-#include "config/update_items.h"
+#include "config/update_items_win32.h"
 
 #include <windows.h>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 
 // The lead bytes of the process's ANSI code page, which is the code page of
 // every name in the INI files.

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "platform/join_path.h"
 #include "platform/update_error.h"
 

@@ -1,7 +1,7 @@
 #include "driver/launch_sequence.h"
 
-#include "common/updater_state.h"
-#include "config/setup_description.h"
+#include "common/updater_state_win32.h"
+#include "config/setup_description_win32.h"
 #include "platform/update_error.h"
 #include "resources/dialog_ids.h"
 #include "wizard/update_dialog.h"

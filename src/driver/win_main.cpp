@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "archive/archive_directory_win32.h"
-#include "common/updater_state.h"
-#include "config/settings_access.h"
+#include "common/updater_state_win32.h"
+#include "config/settings_access_win32.h"
 #include "driver/install_record.h"
 #include "driver/launch_sequence.h"
 #include "driver/payload_check.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 
 namespace {
 

@@ -2,7 +2,8 @@
 
 #include <cstdarg>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
+#include "resources/dialog_ids.h"
 
 void SetInfoText(HWND dialog, const char* format, ...) {
   // wvsprintfA never writes more than 1,024 bytes, terminator included, which
@@ -13,5 +14,5 @@ void SetInfoText(HWND dialog, const char* format, ...) {
   wvsprintfA(text, format, arguments);
   va_end(arguments);
   text[sizeof text - 1] = '\0';
-  SetDlgItemTextA(dialog, kInfoControlId, text);
+  SetDlgItemTextA(dialog, IDC_INFO, text);
 }

@@ -4,9 +4,6 @@
 
 #include <windows.h>
 
-// The control id of the Info field in both wizard templates.
-constexpr int kInfoControlId = 1001;
-
 // Formats the arguments by the wvsprintfA rules and makes the result the whole
 // text of the Info field of dialog, replacing what it showed. The text is
 // formatted into a 1,024-byte buffer: at most 1,023 bytes are shown and

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 
 int ShowUpdateError(const char* text) {
   return MessageBoxA(State.OwnerWindow, text, State.Caption, MB_ICONERROR);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "platform/join_path.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "archive/archive_reader.h"
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "platform/update_error.h"
 #include "wizard/archive_entries.h"
 

@@ -1,15 +1,13 @@
 #include "wizard/run_update.h"
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "config/decimal.h"
-#include "config/settings_access.h"
+#include "config/settings_access_win32.h"
 #include "platform/set_info_text.h"
 #include "platform/update_error.h"
+#include "resources/dialog_ids.h"
 #include "wizard/run_update_steps.h"
-
-void EnableButton(HWND dialog, int id, BOOL enable) {
-  EnableWindow(GetDlgItem(dialog, id), enable);
-}
+#include "wizard/update_dialog.h"
 
 // Any value but 0 limits every update item to targets that exist as files.
 static int ReadOverwriteOnly() {
@@ -20,9 +18,9 @@ static int ReadOverwriteOnly() {
 
 static void ShowCompleted(HWND dialog) {
   SetInfoText(dialog, "アップデートは完了しました");
-  SetDlgItemTextA(dialog, kNextButton, "完了");
-  EnableButton(dialog, kNextButton, TRUE);
-  SetFocus(GetDlgItem(dialog, kNextButton));
+  SetDlgItemTextA(dialog, IDC_NEXT, "完了");
+  EnableButton(dialog, IDC_NEXT, TRUE);
+  SetFocus(GetDlgItem(dialog, IDC_NEXT));
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }
 
@@ -33,9 +31,9 @@ void RunUpdate(HWND dialog) {
   // the nested loops of message boxes and of the shell's copy cannot start a
   // second run or close the dialog underneath this one.
   SetInfoText(dialog, "アップデートを実行しています");
-  EnableButton(dialog, kBackButton, FALSE);
-  EnableButton(dialog, kNextButton, FALSE);
-  EnableButton(dialog, kCancelButton, FALSE);
+  EnableButton(dialog, IDC_BACK, FALSE);
+  EnableButton(dialog, IDC_NEXT, FALSE);
+  EnableButton(dialog, IDC_STOP, FALSE);
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   const int overwriteOnly = ReadOverwriteOnly();
 

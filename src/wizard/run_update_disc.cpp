@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "platform/join_path.h"
 #include "platform/set_info_text.h"
 #include "wizard/run_update_steps.h"

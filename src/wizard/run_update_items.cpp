@@ -1,8 +1,9 @@
 // The two item lists of section UPDATE. Each list is read from index 00 up
 // and ends at its first missing or empty key, so a gap hides every later key;
 // index 16 is never read.
-#include "common/updater_state.h"
-#include "config/settings_access.h"
+#include "common/updater_state_win32.h"
+#include "config/settings_access_win32.h"
+#include "config/update_items_win32.h"
 #include "wizard/run_update_steps.h"
 
 void CollectUpdateItems(UpdateRunItems& items) {

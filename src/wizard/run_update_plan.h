@@ -19,7 +19,7 @@
 #include <cstdint>
 
 #include "archive/archive_format.h"
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "config/update_items.h"
 #include "platform/update_journal.h"
 

@@ -1,12 +1,14 @@
 // The run's overall free-space check, before anything is written.
 #include <cstdint>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "config/decimal.h"
-#include "config/settings_access.h"
+#include "config/settings_access_win32.h"
 #include "platform/disk_space.h"
 #include "platform/set_info_text.h"
+#include "resources/dialog_ids.h"
 #include "wizard/run_update_steps.h"
+#include "wizard/update_dialog.h"
 
 int CheckRequiredSpace(HWND dialog) {
   char value[kPathSize];
@@ -30,8 +32,8 @@ int CheckRequiredSpace(HWND dialog) {
   // above 2 GiB must not read as a negative count.
   SetInfoText(dialog, "ディスク容量が足りません。\r%s ドライブに %I64u バイトの空き容量が必要です",
               root, required - freeToCaller);
-  EnableButton(dialog, kBackButton, TRUE);
-  EnableButton(dialog, kNextButton, FALSE);
-  EnableButton(dialog, kCancelButton, TRUE);
+  EnableButton(dialog, IDC_BACK, TRUE);
+  EnableButton(dialog, IDC_NEXT, FALSE);
+  EnableButton(dialog, IDC_STOP, TRUE);
   return 0;
 }

@@ -9,11 +9,6 @@
 #include "config/update_items.h"
 #include "wizard/run_update_plan.h"
 
-// The wizard's buttons that the run touches, and the Info field.
-constexpr int kNextButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kBackButton = 4;
-
 // The tables of one run; nothing of them outlives the call.
 struct UpdateRunItems {
   UpdateItem UpdateItems[kUpdateListKeys];
@@ -58,8 +53,5 @@ int FinishUpdate(HWND dialog, UpdatePlan& plan);
 // Copies the disc items in order, asking for discs as needed. Returns 1 when
 // every item is copied.
 int CopyDiscItems(HWND dialog, const UpdateRunItems& items);
-
-// Enables or disables one of the wizard's buttons.
-void EnableButton(HWND dialog, int id, BOOL enable);
 
 #endif

@@ -1,13 +1,11 @@
 #include "wizard/update_dialog.h"
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "platform/set_info_text.h"
 #include "resources/dialog_ids.h"
 #include "wizard/run_update.h"
 
 namespace {
-
-void Enable(HWND dialog, int id, BOOL enable) { EnableWindow(GetDlgItem(dialog, id), enable); }
 
 // Whether the player can have pressed the button. The dialog manager sends
 // the commands of "次へ" and "中止" for Enter, Escape and the close box
@@ -44,6 +42,10 @@ void RunStepAction(HWND dialog, int id) {
 
 }  // namespace
 
+void EnableButton(HWND dialog, int id, BOOL enable) {
+  EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
 void SetInfoTextLiteral(HWND dialog, const char* text) {
   char shown[kLongTextSize];
   size_t n = 0;
@@ -73,28 +75,28 @@ void ShowWelcomePage(HWND dialog) {
     wsprintfA(text, "「%s」のアップデートを開始します", State.GameTitle);
     SetInfoTextLiteral(dialog, text);
   }
-  Enable(dialog, IDC_BACK, FALSE);
-  Enable(dialog, IDC_STOP, TRUE);
+  EnableButton(dialog, IDC_BACK, FALSE);
+  EnableButton(dialog, IDC_STOP, TRUE);
 
   if (State.AgreementBuffer) {
-    Enable(dialog, IDC_NEXT, FALSE);
+    EnableButton(dialog, IDC_NEXT, FALSE);
     SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, State.AgreementBuffer);
-    Enable(dialog, IDC_AGREEMENT_TEXT, TRUE);
-    Enable(dialog, IDC_AGREE, TRUE);
-    Enable(dialog, IDC_DISAGREE, TRUE);
+    EnableButton(dialog, IDC_AGREEMENT_TEXT, TRUE);
+    EnableButton(dialog, IDC_AGREE, TRUE);
+    EnableButton(dialog, IDC_DISAGREE, TRUE);
     CheckRadioButton(dialog, IDC_AGREE, IDC_DISAGREE, IDC_DISAGREE);
     ShowAgreementControls(dialog, SW_SHOW);
   } else {
-    Enable(dialog, IDC_NEXT, TRUE);
+    EnableButton(dialog, IDC_NEXT, TRUE);
     ShowAgreementControls(dialog, SW_HIDE);
   }
 }
 
 void ShowConfirmPage(HWND dialog) {
   SetInfoText(dialog, "アップデートを実行します");
-  Enable(dialog, IDC_BACK, FALSE);
-  Enable(dialog, IDC_NEXT, TRUE);
-  Enable(dialog, IDC_STOP, TRUE);
+  EnableButton(dialog, IDC_BACK, FALSE);
+  EnableButton(dialog, IDC_NEXT, TRUE);
+  EnableButton(dialog, IDC_STOP, TRUE);
   ShowAgreementControls(dialog, SW_HIDE);
 }
 
@@ -123,11 +125,11 @@ INT_PTR CALLBACK UpdateDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
           if (!State.WizardBusy && Pressable(dialog, IDC_STOP)) EndDialog(dialog, -1);
           break;
         case IDC_AGREE:
-          Enable(dialog, IDC_NEXT, TRUE);
+          EnableButton(dialog, IDC_NEXT, TRUE);
           CheckRadioButton(dialog, IDC_AGREE, IDC_DISAGREE, IDC_AGREE);
           break;
         case IDC_DISAGREE:
-          Enable(dialog, IDC_NEXT, FALSE);
+          EnableButton(dialog, IDC_NEXT, FALSE);
           CheckRadioButton(dialog, IDC_AGREE, IDC_DISAGREE, IDC_DISAGREE);
           break;
         default:

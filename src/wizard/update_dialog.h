@@ -15,6 +15,10 @@ INT_PTR CALLBACK UpdateDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 void ShowWelcomePage(HWND dialog);
 void ShowConfirmPage(HWND dialog);
 
+// Enables or disables one of the wizard's controls (ids of
+// resources/dialog_ids.h).
+void EnableButton(HWND dialog, int id, BOOL enable);
+
 // Shows a text that came from a file (or holds a game's title) on the Info
 // control as it is: it is never used as a format, so a "%s" in it is shown,
 // not expanded. The one rule that such texts rely on is kept: two percent

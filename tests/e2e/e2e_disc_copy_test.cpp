@@ -53,9 +53,9 @@ TEST(DiscCopy, PlayerInsertsTheDiscWhenAskedAndTheCopiesComplete) {
   UpdaterProcess process(s.UpdaterPath(), {}, /*hold=*/true);
   HWND wizard = WaitForWizard(process.pid(), kCaption, kRunTimeoutMs);
   ASSERT_NE(wizard, nullptr);
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
-  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }));
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
 
   // The disc check file is not on the drive yet.
   ASSERT_TRUE(process.Boxes().WaitForCount(1, kRunTimeoutMs));
@@ -69,9 +69,9 @@ TEST(DiscCopy, PlayerInsertsTheDiscWhenAskedAndTheCopiesComplete) {
   Put("disc1.chk", "");
   process.Boxes().Hold(false);
 
-  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; },
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).text == "完了"; },
                         kRunTimeoutMs));
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
   RunResult run = process.Wait();
   ExpectEnd(run, 1);
   EXPECT_EQ(run.boxes.size(), 1u);

@@ -42,31 +42,31 @@ TEST(DiskSpace, StopBackFreeRoomAndRunAgain) {
   UpdaterProcess process(s.UpdaterPath());
   HWND wizard = WaitForWizard(process.pid(), kCaption, kRunTimeoutMs);
   ASSERT_NE(wizard, nullptr);
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
-  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }));
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
 
   std::string shortfall = "ディスク容量が足りません。\rT: ドライブに " +
                           std::to_string(400000 - free.QuadPart) + " バイトの空き容量が必要です";
-  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == shortfall; }))
-      << ReadControl(wizard, kIdInfo).text;
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == shortfall; }))
+      << ReadControl(wizard, IDC_INFO).text;
   WizardView stopped = ReadWizard(wizard);
-  EXPECT_TRUE(stopped[kIdBack].enabled);
-  EXPECT_FALSE(stopped[kIdNext].enabled);
-  EXPECT_TRUE(stopped[kIdStop].enabled);
+  EXPECT_TRUE(stopped[IDC_BACK].enabled);
+  EXPECT_FALSE(stopped[IDC_NEXT].enabled);
+  EXPECT_TRUE(stopped[IDC_STOP].enabled);
   EXPECT_FALSE(FileExists("T:\\Game\\voice.pak"));
 
-  ASSERT_TRUE(ClickButton(wizard, kIdBack));
-  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }));
+  ASSERT_TRUE(ClickButton(wizard, IDC_BACK));
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }));
   WizardView confirm = ReadWizard(wizard);
-  EXPECT_TRUE(confirm[kIdNext].enabled);
-  EXPECT_FALSE(confirm[kIdBack].enabled);
+  EXPECT_TRUE(confirm[IDC_NEXT].enabled);
+  EXPECT_FALSE(confirm[IDC_BACK].enabled);
 
   ASSERT_TRUE(DeleteFileA(kFiller));
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
-  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; },
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).text == "完了"; },
                         kRunTimeoutMs));
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
   RunResult run = process.Wait();
   ExpectEnd(run, 1);
   EXPECT_TRUE(run.boxes.empty());

@@ -77,7 +77,7 @@ TEST_F(RunningGame, OkAsksAgainUntilTheGameIsClosedThenTheWizardOpens) {
   game.Close();
   HWND wizard = WaitForWizard(process.pid(), kCaption, kRunTimeoutMs);
   ASSERT_NE(wizard, nullptr);
-  ASSERT_TRUE(ClickButton(wizard, kIdStop));
+  ASSERT_TRUE(ClickButton(wizard, IDC_STOP));
   RunResult run = process.Wait();
   ExpectEnd(run, 0);
   ASSERT_GE(run.boxes.size(), 4u);
@@ -112,7 +112,7 @@ TEST_F(RunningGame, WindowOfTheUpdateIniClassIsNotTheGame) {
   HWND wizard = WaitForWizard(process.pid(), kCaption, kRunTimeoutMs);
   ASSERT_NE(wizard, nullptr);
   EXPECT_EQ(process.Boxes().Count(), 0u);
-  ASSERT_TRUE(ClickButton(wizard, kIdStop));
+  ASSERT_TRUE(ClickButton(wizard, IDC_STOP));
   RunResult run = process.Wait();
   ExpectEnd(run, 0);
   ExpectBoxes(run, {{kCaption, "アップデートが中断されました"}});

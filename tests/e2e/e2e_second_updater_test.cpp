@@ -44,12 +44,12 @@ TEST(SecondUpdater, BringsTheFirstForwardAndEndsSilently) {
   DestroyWindow(decoy);
 
   // The first goes on as if nothing had happened.
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
-  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }));
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
-  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; },
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).text == "完了"; },
                         kRunTimeoutMs));
-  ASSERT_TRUE(ClickButton(wizard, kIdNext));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
   RunResult firstRun = first.Wait();
   ExpectEnd(firstRun, 1);
   EXPECT_TRUE(firstRun.boxes.empty());

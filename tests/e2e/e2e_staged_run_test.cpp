@@ -229,10 +229,10 @@ TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
   auto startRun = [&](UpdaterProcess& process) -> HWND {
     HWND wizard = WaitForWizard(process.pid(), "テストゲーム アップデータ ", kRunTimeoutMs);
     if (!wizard) return nullptr;
-    ClickButton(wizard, kIdNext);
-    if (!WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }))
+    ClickButton(wizard, IDC_NEXT);
+    if (!WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }))
       return nullptr;
-    return ClickButton(wizard, kIdNext) ? wizard : nullptr;
+    return ClickButton(wizard, IDC_NEXT) ? wizard : nullptr;
   };
 
   // One undisturbed run tells how long a run takes, from "次へ" to the "完了"
@@ -244,7 +244,7 @@ TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
     HWND wizard = startRun(process);
     ASSERT_NE(wizard, nullptr);
     const DWORD start = GetTickCount();
-    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; },
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).text == "完了"; },
                           kRunTimeoutMs));
     runMs = GetTickCount() - start;
     process.PlayWizard();

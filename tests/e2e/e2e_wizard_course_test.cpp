@@ -87,41 +87,41 @@ class Course : public ::testing::Test {
   static void ExpectFirstPage(HWND wizard) {
     WizardView view = ReadWizard(wizard);
     EXPECT_EQ(view.title, kCaption);
-    EXPECT_EQ(view[kIdInfo].text, "「テストゲーム」を 1.5 に更新します。\r\n100% 無料です");
-    EXPECT_EQ(view[kIdAgreementText].text, kAgreement);
-    EXPECT_TRUE(view[kIdAgreementText].visible);
-    EXPECT_TRUE(view[kIdDisagree].checked);
-    EXPECT_FALSE(view[kIdAgree].checked);
-    EXPECT_FALSE(view[kIdNext].enabled);
-    EXPECT_FALSE(view[kIdBack].enabled);
-    EXPECT_TRUE(view[kIdStop].enabled);
+    EXPECT_EQ(view[IDC_INFO].text, "「テストゲーム」を 1.5 に更新します。\r\n100% 無料です");
+    EXPECT_EQ(view[IDC_AGREEMENT_TEXT].text, kAgreement);
+    EXPECT_TRUE(view[IDC_AGREEMENT_TEXT].visible);
+    EXPECT_TRUE(view[IDC_DISAGREE].checked);
+    EXPECT_FALSE(view[IDC_AGREE].checked);
+    EXPECT_FALSE(view[IDC_NEXT].enabled);
+    EXPECT_FALSE(view[IDC_BACK].enabled);
+    EXPECT_TRUE(view[IDC_STOP].enabled);
   }
 
   static void Agree(HWND wizard) {
     // Refusing again keeps "次へ" disabled; agreeing enables it.
-    ASSERT_TRUE(ClickButton(wizard, kIdDisagree));
-    ASSERT_TRUE(ClickButton(wizard, kIdAgree));
-    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdNext).enabled; }));
-    EXPECT_TRUE(ReadControl(wizard, kIdAgree).checked);
-    EXPECT_FALSE(ReadControl(wizard, kIdDisagree).checked);
-    ASSERT_TRUE(ClickButton(wizard, kIdDisagree));
-    ASSERT_TRUE(WaitUntil([&] { return !ReadControl(wizard, kIdNext).enabled; }));
-    EXPECT_TRUE(ReadControl(wizard, kIdDisagree).checked);
-    ASSERT_TRUE(ClickButton(wizard, kIdAgree));
-    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdNext).enabled; }));
+    ASSERT_TRUE(ClickButton(wizard, IDC_DISAGREE));
+    ASSERT_TRUE(ClickButton(wizard, IDC_AGREE));
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).enabled; }));
+    EXPECT_TRUE(ReadControl(wizard, IDC_AGREE).checked);
+    EXPECT_FALSE(ReadControl(wizard, IDC_DISAGREE).checked);
+    ASSERT_TRUE(ClickButton(wizard, IDC_DISAGREE));
+    ASSERT_TRUE(WaitUntil([&] { return !ReadControl(wizard, IDC_NEXT).enabled; }));
+    EXPECT_TRUE(ReadControl(wizard, IDC_DISAGREE).checked);
+    ASSERT_TRUE(ClickButton(wizard, IDC_AGREE));
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).enabled; }));
   }
 
   static void ToConfirmation(HWND wizard) {
-    ASSERT_TRUE(ClickButton(wizard, kIdNext));
+    ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
     ASSERT_TRUE(WaitUntil(
-        [&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }));
+        [&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }));
     WizardView view = ReadWizard(wizard);
-    EXPECT_FALSE(view[kIdAgreementText].visible);
-    EXPECT_FALSE(view[kIdAgree].visible);
-    EXPECT_FALSE(view[kIdDisagree].visible);
-    EXPECT_TRUE(view[kIdNext].enabled);
-    EXPECT_FALSE(view[kIdBack].enabled);
-    EXPECT_TRUE(view[kIdStop].enabled);
+    EXPECT_FALSE(view[IDC_AGREEMENT_TEXT].visible);
+    EXPECT_FALSE(view[IDC_AGREE].visible);
+    EXPECT_FALSE(view[IDC_DISAGREE].visible);
+    EXPECT_TRUE(view[IDC_NEXT].enabled);
+    EXPECT_FALSE(view[IDC_BACK].enabled);
+    EXPECT_TRUE(view[IDC_STOP].enabled);
   }
 
   void ExpectNothingWritten() {
@@ -141,18 +141,18 @@ class Course : public ::testing::Test {
     Agree(wizard);
     ToConfirmation(wizard);
 
-    ASSERT_TRUE(ClickButton(wizard, kIdNext));
-    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; },
+    ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).text == "完了"; },
                           kRunTimeoutMs));
     WizardView done = ReadWizard(wizard);
-    EXPECT_EQ(done[kIdInfo].text, "アップデートは完了しました");
-    EXPECT_TRUE(done[kIdNext].enabled);
-    EXPECT_FALSE(done[kIdStop].enabled);
-    EXPECT_FALSE(done[kIdBack].enabled);
+    EXPECT_EQ(done[IDC_INFO].text, "アップデートは完了しました");
+    EXPECT_TRUE(done[IDC_NEXT].enabled);
+    EXPECT_FALSE(done[IDC_STOP].enabled);
+    EXPECT_FALSE(done[IDC_BACK].enabled);
     // The files are in place before the player closes the wizard.
     EXPECT_EQ(ReadBytes(Inst("readme.txt")), "新しい説明書");
 
-    ASSERT_TRUE(ClickButton(wizard, kIdNext));
+    ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
     RunResult run = process.Wait();
     ExpectEnd(run, 1);
     ExpectBoxes(run, {{"UPDATE", "アップデートの前に\rセーブして下さい"}});
@@ -209,7 +209,7 @@ TEST_F(Course, StopOnTheFirstPage) {
   HWND wizard = Start(process);
   ASSERT_NE(wizard, nullptr);
   ExpectFirstPage(wizard);
-  ASSERT_TRUE(ClickButton(wizard, kIdStop));
+  ASSERT_TRUE(ClickButton(wizard, IDC_STOP));
   RunResult run = process.Wait();
   ExpectEnd(run, 0);
   ExpectBoxes(run, {{"UPDATE", "アップデートの前に\rセーブして下さい"},
@@ -223,7 +223,7 @@ TEST_F(Course, StopOnTheConfirmationPage) {
   ASSERT_NE(wizard, nullptr);
   Agree(wizard);
   ToConfirmation(wizard);
-  ASSERT_TRUE(ClickButton(wizard, kIdStop));
+  ASSERT_TRUE(ClickButton(wizard, IDC_STOP));
   RunResult run = process.Wait();
   ExpectEnd(run, 0);
   ExpectBoxes(run, {{"UPDATE", "アップデートの前に\rセーブして下さい"},

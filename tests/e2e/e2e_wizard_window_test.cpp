@@ -38,13 +38,13 @@ class FakeWizard {
         return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 10, y, 200, 20, dialog_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
       };
-      child("Button", "次へ", BS_PUSHBUTTON, kIdNext, 10);
-      child("Button", "中止", BS_PUSHBUTTON, kIdStop, 35);
-      EnableWindow(child("Button", "戻る", BS_PUSHBUTTON, kIdBack, 60), FALSE);
-      child("Static", "「テスト」のアップデートを開始します", SS_LEFT, kIdInfo, 85);
-      child("Edit", "同意書の本文", ES_MULTILINE, kIdAgreementText, 110);
-      HWND agree = child("Button", "同意する", BS_RADIOBUTTON, kIdAgree, 135);
-      child("Button", "同意しない", BS_RADIOBUTTON, kIdDisagree, 160);
+      child("Button", "次へ", BS_PUSHBUTTON, IDC_NEXT, 10);
+      child("Button", "中止", BS_PUSHBUTTON, IDC_STOP, 35);
+      EnableWindow(child("Button", "戻る", BS_PUSHBUTTON, IDC_BACK, 60), FALSE);
+      child("Static", "「テスト」のアップデートを開始します", SS_LEFT, IDC_INFO, 85);
+      child("Edit", "同意書の本文", ES_MULTILINE, IDC_AGREEMENT_TEXT, 110);
+      HWND agree = child("Button", "同意する", BS_RADIOBUTTON, IDC_AGREE, 135);
+      child("Button", "同意しない", BS_RADIOBUTTON, IDC_DISAGREE, 160);
       SendMessageA(agree, BM_SETCHECK, BST_CHECKED, 0);
       threadId_ = GetCurrentThreadId();
       ready_ = true;
@@ -81,14 +81,14 @@ TEST(WizardWindow, IsFoundByCaptionAndReadControlByControl) {
 
   WizardView view = ReadWizard(found);
   EXPECT_EQ(view.title, "テスト アップデータ 1.0");
-  EXPECT_EQ(view[kIdNext].text, "次へ");
-  EXPECT_TRUE(view[kIdNext].enabled);
-  EXPECT_FALSE(view[kIdBack].enabled);
-  EXPECT_EQ(view[kIdInfo].text, "「テスト」のアップデートを開始します");
-  EXPECT_EQ(view[kIdAgreementText].text, "同意書の本文");
-  EXPECT_TRUE(view[kIdAgree].checked);
-  EXPECT_FALSE(view[kIdDisagree].checked);
-  EXPECT_TRUE(view[kIdDisagree].exists);
+  EXPECT_EQ(view[IDC_NEXT].text, "次へ");
+  EXPECT_TRUE(view[IDC_NEXT].enabled);
+  EXPECT_FALSE(view[IDC_BACK].enabled);
+  EXPECT_EQ(view[IDC_INFO].text, "「テスト」のアップデートを開始します");
+  EXPECT_EQ(view[IDC_AGREEMENT_TEXT].text, "同意書の本文");
+  EXPECT_TRUE(view[IDC_AGREE].checked);
+  EXPECT_FALSE(view[IDC_DISAGREE].checked);
+  EXPECT_TRUE(view[IDC_DISAGREE].exists);
 }
 
 TEST(WizardWindow, ClicksReachTheDialogOnlyThroughUsableButtons) {
@@ -96,13 +96,13 @@ TEST(WizardWindow, ClicksReachTheDialogOnlyThroughUsableButtons) {
   HWND dialog = wizard.window();
   commands.clear();
   commandCount = 0;
-  EXPECT_TRUE(ClickButton(dialog, kIdNext));
+  EXPECT_TRUE(ClickButton(dialog, IDC_NEXT));
   ASSERT_TRUE(WaitUntil([] { return commandCount == 1; }, 2000));
-  EXPECT_FALSE(ClickButton(dialog, kIdBack));  // disabled
-  EXPECT_FALSE(ClickButton(dialog, 4242));     // missing
-  PostCommand(dialog, kIdBack);                // bypasses the disabled state
+  EXPECT_FALSE(ClickButton(dialog, IDC_BACK));  // disabled
+  EXPECT_FALSE(ClickButton(dialog, 4242));      // missing
+  PostCommand(dialog, IDC_BACK);                // bypasses the disabled state
   ASSERT_TRUE(WaitUntil([] { return commandCount == 2; }, 2000));
-  EXPECT_EQ(commands, (std::vector<int>{kIdNext, kIdBack}));
+  EXPECT_EQ(commands, (std::vector<int>{IDC_NEXT, IDC_BACK}));
 }
 
 TEST(WizardWindow, WaitUntilReportsATimeout) {

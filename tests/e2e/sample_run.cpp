@@ -74,12 +74,12 @@ void ReportFiles(const std::map<std::string, FileState>& before,
 // Moves the wizard on as a player who agrees and presses the default button.
 void StepWizard(HWND wizard) {
   WizardView view = ReadWizard(wizard);
-  if (view[kIdAgree].exists && view[kIdAgree].enabled && !view[kIdAgree].checked)
-    ClickButton(wizard, kIdAgree);
-  if (view[kIdNext].enabled) {
-    std::printf("  wizard: %s -> [%s]\n", Utf8(view[kIdInfo].text).c_str(),
-                Utf8(view[kIdNext].text).c_str());
-    ClickButton(wizard, kIdNext);
+  if (view[IDC_AGREE].exists && view[IDC_AGREE].enabled && !view[IDC_AGREE].checked)
+    ClickButton(wizard, IDC_AGREE);
+  if (view[IDC_NEXT].enabled) {
+    std::printf("  wizard: %s -> [%s]\n", Utf8(view[IDC_INFO].text).c_str(),
+                Utf8(view[IDC_NEXT].text).c_str());
+    ClickButton(wizard, IDC_NEXT);
   }
 }
 

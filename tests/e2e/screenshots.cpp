@@ -135,7 +135,7 @@ void Finish(UpdaterProcess& process) {
 }
 
 bool WaitForInfo(HWND wizard, const std::string& text) {
-  return WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == text; }, kRunTimeoutMs);
+  return WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == text; }, kRunTimeoutMs);
 }
 
 // The notice, the agreement refused and accepted, the confirmation, the
@@ -158,16 +158,16 @@ void AgreementCourse() {
   HWND wizard = WaitForWizard(process.pid(), kCaption, kRunTimeoutMs);
   if (!wizard) return Fail("no wizard with the agreement");
   Shoot("agreement", {wizard});
-  ClickButton(wizard, kIdAgree);
-  WaitUntil([&] { return ReadControl(wizard, kIdNext).enabled; });
+  ClickButton(wizard, IDC_AGREE);
+  WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).enabled; });
   Shoot("agreement-accepted", {wizard});
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   if (!WaitForInfo(wizard, "アップデートを実行します")) return Fail("no confirmation page");
   Shoot("confirm-agreement", {wizard});
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   if (!WaitForInfo(wizard, "アップデートは完了しました")) return Fail("the run did not finish");
   Shoot("finished-agreement", {wizard});
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   Finish(process);
 }
 
@@ -182,20 +182,20 @@ void PlainCourse() {
     HWND wizard = WaitForWizard(process.pid(), kCaption, kRunTimeoutMs);
     if (!wizard) return Fail("no wizard");
     if (stop) {
-      ClickButton(wizard, kIdStop);
+      ClickButton(wizard, IDC_STOP);
       Shoot("interrupted", {OpenBox(process, 0)});
       Answer(process, {IDOK});
       Finish(process);
       continue;
     }
     Shoot("welcome", {wizard});
-    ClickButton(wizard, kIdNext);
+    ClickButton(wizard, IDC_NEXT);
     if (!WaitForInfo(wizard, "アップデートを実行します")) return Fail("no confirmation page");
     Shoot("confirm", {wizard});
-    ClickButton(wizard, kIdNext);
+    ClickButton(wizard, IDC_NEXT);
     if (!WaitForInfo(wizard, "アップデートは完了しました")) return Fail("the run did not finish");
     Shoot("finished", {wizard});
-    ClickButton(wizard, kIdNext);
+    ClickButton(wizard, IDC_NEXT);
     Finish(process);
   }
 }
@@ -233,9 +233,9 @@ void DiscPrompt() {
   UpdaterProcess process(s.UpdaterPath(), {}, /*hold=*/true);
   HWND wizard = WaitForWizard(process.pid(), kCaption, kRunTimeoutMs);
   if (!wizard) return Fail("no wizard");
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   WaitForInfo(wizard, "アップデートを実行します");
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   Shoot("disc-prompt", {wizard, OpenBox(process, 0)});
   Answer(process, {IDCANCEL, IDOK});
   Finish(process);
@@ -260,13 +260,13 @@ void DiskSpace() {
   UpdaterProcess process(s.UpdaterPath(), {}, /*hold=*/true);
   HWND wizard = WaitForWizard(process.pid(), kCaption, kRunTimeoutMs);
   if (!wizard) return Fail("no wizard");
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   WaitForInfo(wizard, "アップデートを実行します");
-  ClickButton(wizard, kIdNext);
-  if (!WaitUntil([&] { return ReadControl(wizard, kIdBack).enabled; }))
+  ClickButton(wizard, IDC_NEXT);
+  if (!WaitUntil([&] { return ReadControl(wizard, IDC_BACK).enabled; }))
     return Fail("no disk-space stop");
   Shoot("disk-space", {wizard});
-  ClickButton(wizard, kIdStop);
+  ClickButton(wizard, IDC_STOP);
   OpenBox(process, 0);
   Answer(process, {IDOK});
   Finish(process);

@@ -49,15 +49,15 @@ double TimeUpdater(const std::string& updater) {
   UpdaterProcess process(updater);
   HWND wizard = nullptr;
   if (!WaitUntil([&] { return (wizard = FindAnyWizard(process)) != nullptr; }, 60000)) return -1;
-  ClickButton(wizard, kIdNext);
-  if (!WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }))
+  ClickButton(wizard, IDC_NEXT);
+  if (!WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }))
     return -1;
   double start = Seconds();
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   // The wizard answers only once the run has returned to its message loop.
-  WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; }, 600000);
+  WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).text == "完了"; }, 600000);
   double seconds = Seconds() - start;
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   RunResult run = process.Wait(60000);
   if (!run.finished || run.exitCode != 1) {
     for (const SeenBox& box : run.boxes) std::printf("  box: %s\n", Utf8(box.text).c_str());

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/archive_directory_win32.h"
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "fa2/archive_writer.h"
 #include "fa2/encoder.h"
 

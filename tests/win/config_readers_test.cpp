@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "common/updater_state.h"
-#include "config/settings_access.h"
-#include "config/update_items.h"
+#include "common/updater_state_win32.h"
+#include "config/settings_access_win32.h"
+#include "config/update_items_win32.h"
 #include "harness/message_boxes.h"
 #include "harness/test_env.h"
 

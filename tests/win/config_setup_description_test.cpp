@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "common/updater_state.h"
-#include "config/setup_description.h"
+#include "common/updater_state_win32.h"
+#include "config/setup_description_win32.h"
 #include "harness/message_boxes.h"
 #include "harness/test_env.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "driver/install_record.h"
 #include "harness/message_boxes.h"
 #include "harness/test_env.h"

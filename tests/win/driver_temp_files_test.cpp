@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "driver/temp_files.h"
 #include "harness/test_env.h"
 

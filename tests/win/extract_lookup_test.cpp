@@ -6,7 +6,7 @@
 
 #include "archive/archive_directory_win32.h"
 #include "wizard/archive_entries.h"
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "harness/import_patch.h"
 #include "harness/message_boxes.h"
 #include "harness/test_archive.h"

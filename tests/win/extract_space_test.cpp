@@ -10,7 +10,7 @@
 
 #include "wizard/archive_entries.h"
 #include "platform/write_file.h"
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "harness/message_boxes.h"
 #include "harness/test_archive.h"
 #include "harness/test_env.h"

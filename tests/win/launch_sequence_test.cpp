@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "driver/launch_sequence.h"
 #include "harness/dialog_thread.h"
 #include "harness/message_boxes.h"

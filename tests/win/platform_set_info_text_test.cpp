@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/set_info_text.h"
+#include "resources/dialog_ids.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ class InfoText : public ::testing::Test {
   void TearDown() override { DestroyWindow(dialog_); }
   std::string Info() const {
     char text[4096] = "";
-    GetDlgItemTextA(dialog_, kInfoControlId, text, sizeof text);
+    GetDlgItemTextA(dialog_, IDC_INFO, text, sizeof text);
     return text;
   }
   HWND dialog_ = nullptr;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "harness/test_env.h"
 #include "platform/update_journal.h"
 

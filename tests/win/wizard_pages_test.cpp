@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "harness/dialog_thread.h"
 #include "resources/dialog_ids.h"
 

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "harness/dialog_thread.h"
 #include "harness/message_boxes.h"
 #include "harness/test_env.h"

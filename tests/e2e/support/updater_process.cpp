@@ -122,18 +122,19 @@ void UpdaterProcess::Play() {
           !IsWindowVisible(wizard) || !IsWindowEnabled(wizard))
         continue;
       WizardView view = ReadWizard(wizard);
-      if (view[kIdAgree].exists && view[kIdAgree].visible && !view[kIdAgree].checked) {
-        ClickButton(wizard, kIdAgree);
-        WaitUntil([&] { return !IsWindow(wizard) || ReadControl(wizard, kIdAgree).checked; }, 2000);
+      if (view[IDC_AGREE].exists && view[IDC_AGREE].visible && !view[IDC_AGREE].checked) {
+        ClickButton(wizard, IDC_AGREE);
+        WaitUntil([&] { return !IsWindow(wizard) || ReadControl(wizard, IDC_AGREE).checked; }, 2000);
         continue;
       }
-      if (!view[kIdNext].enabled) continue;
+      if (!view[IDC_NEXT].enabled) continue;
       // One press at a time: the next waits until the page has changed.
-      ClickButton(wizard, kIdNext);
+      ClickButton(wizard, IDC_NEXT);
       WaitUntil([&] {
         if (!IsWindow(wizard)) return true;
         WizardView now = ReadWizard(wizard);
-        return now[kIdInfo].text != view[kIdInfo].text || now[kIdNext].text != view[kIdNext].text;
+        return now[IDC_INFO].text != view[IDC_INFO].text ||
+               now[IDC_NEXT].text != view[IDC_NEXT].text;
       }, 2000);
     }
     Sleep(10);

@@ -61,7 +61,8 @@ ControlView ReadControl(HWND dialog, int id) {
 WizardView ReadWizard(HWND dialog) {
   WizardView view;
   view.title = Text(dialog);
-  for (int id : {kIdNext, kIdStop, kIdBack, kIdAgreementText, kIdInfo, kIdAgree, kIdDisagree})
+  for (int id :
+       {IDC_NEXT, IDC_STOP, IDC_BACK, IDC_AGREEMENT_TEXT, IDC_INFO, IDC_AGREE, IDC_DISAGREE})
     view.controls[id] = ReadControl(dialog, id);
   return view;
 }

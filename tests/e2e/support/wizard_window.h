@@ -11,16 +11,7 @@
 #include <string>
 
 #include "harness/dialog_thread.h"  // PostCommand: a button's command, whatever its state
-
-// The wizard's control ids: the buttons, the Info text, the agreement text
-// and its two choices.
-constexpr int kIdNext = 1;        // "次へ" / "完了"
-constexpr int kIdStop = 2;        // "中止"
-constexpr int kIdBack = 4;        // "戻る"
-constexpr int kIdAgreementText = 1000;
-constexpr int kIdInfo = 1001;
-constexpr int kIdAgree = 1002;    // "同意する"
-constexpr int kIdDisagree = 1003; // "同意しない"
+#include "resources/dialog_ids.h"   // the wizard's control ids
 
 // Polls condition every few milliseconds until it holds or timeoutMs pass.
 // Returns whether it held.

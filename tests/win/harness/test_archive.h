@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "archive/archive_reader.h"
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 #include "fa2/encoder.h"
 
 // 2020-01-01 00:00:00 UTC as a FILETIME.

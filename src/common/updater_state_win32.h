@@ -6,8 +6,8 @@
 //
 // Texts are NUL-terminated Shift-JIS strings in fixed buffers; a size always
 // includes the terminator.
-#ifndef COMMON_UPDATER_STATE_H
-#define COMMON_UPDATER_STATE_H
+#ifndef COMMON_UPDATER_STATE_WIN32_H
+#define COMMON_UPDATER_STATE_WIN32_H
 
 #include <windows.h>
 

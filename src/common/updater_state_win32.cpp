@@ -1,4 +1,4 @@
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 
 #include <cstring>
 

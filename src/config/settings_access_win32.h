@@ -7,8 +7,8 @@
 // unwinds on 0. A key without a value counts as missing, and so do a missing
 // section and a missing or unreadable file. After a failed read the output
 // holds only zero bytes, so a caller with a default copies it in afterwards.
-#ifndef CONFIG_SETTINGS_ACCESS_H
-#define CONFIG_SETTINGS_ACCESS_H
+#ifndef CONFIG_SETTINGS_ACCESS_WIN32_H
+#define CONFIG_SETTINGS_ACCESS_WIN32_H
 
 #include "config/decimal.h"
 #include "config/list_tokenizer.h"
