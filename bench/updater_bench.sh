@@ -71,5 +71,5 @@ rm -rf "$work/cp"
 echo "best cp $best s ($(awk -v n="$bytes" -v t="$best" 'BEGIN { printf "%.0f", n / 1e6 / t }') MB/s)"
 
 echo "== the updater and CopyFileA under wine"
-WINE_RUN_SUITE=updater_bench cmake/wine-run.sh build/windows/tests/e2e/updater_bench_run.exe \
+WINE_RUN_SUITE=updater_bench cmake/wine-run.sh build/windows/bench/updater_bench_run.exe \
   "$work/bench-updater.exe" "$work/game" "$work/update" "$runs"

@@ -37,7 +37,7 @@ else
   echo "== the sample updater under wine (Xvfb), played through automatically"
 fi
 set +e
-WINE_RUN_SUITE=sample_demo cmake/wine-run.sh build/windows/tests/e2e/sample_run.exe "${mode[@]}" \
+WINE_RUN_SUITE=sample_demo cmake/wine-run.sh build/windows/tools/wine/sample_run.exe "${mode[@]}" \
   "$PWD/build/windows/examples/sample-updater.exe" "$PWD/examples/sample-game"
 rc=$?
 set -e

@@ -15,7 +15,7 @@ shots=$(mktemp -d)
 trap 'rm -rf "$shots"' EXIT
 # Drive T: is a small tmpfs, for the page of a run stopped for lack of room.
 WINE_RUN_DRIVES=t:tmpfs:1m WINE_RUN_SUITE=screenshots \
-  cmake/wine-run.sh build/windows/tests/e2e/screenshots.exe "$shots"
+  cmake/wine-run.sh build/windows/tools/wine/screenshots.exe "$shots"
 
 mkdir -p docs/screenshots
 for bmp in "$shots"/*.bmp; do

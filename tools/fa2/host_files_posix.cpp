@@ -1,5 +1,4 @@
 // The host file operations on Linux.
-#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -239,4 +238,3 @@ std::string ExecutablePath() {
   return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
 }
 
-#endif

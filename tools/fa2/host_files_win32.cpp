@@ -1,6 +1,5 @@
 // The host file operations in fa2.exe, over the ANSI Win32 functions: paths
 // and names are CP932 bytes as the system gives them.
-#ifdef _WIN32
 #include <windows.h>
 #include <io.h>
 
@@ -241,4 +240,3 @@ std::string ExecutablePath() {
   return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
 }
 
-#endif
