@@ -1,7 +1,7 @@
 #include "driver/payload_check.h"
 
 #include "archive/payload_digest.h"
-#include "common/updater_state.h"
+#include "common/updater_state_win32.h"
 
 const char kDamagedUpdaterMessage[] =
     "アップデータが破損しています。もう一度ダウンロードして下さい";
