@@ -77,12 +77,23 @@ int HasStagedFile(const PlannedItem& item);
 
 // Staging one planned item, in two steps. CreateStagedFile checks the room,
 // names the staged file in the journal and creates it; it is called on one
-// thread, item by item in list order. FillStagedFile writes the content and
-// the time; it touches nothing but the item and its staged file, so items
-// can be filled side by side. Items without a staged file pass both. Each
-// returns 1, or 0 with the item marked Failed.
-int CreateStagedFile(PlannedItem& item);
+// thread, item by item in list order. The staged files of earlier items are
+// still empty then: pending is the room that they will take on the item's
+// drive, and the drive must have it beside the item's own. FillStagedFile
+// writes the content and the time; it touches nothing but the item and its
+// staged file, so items can be filled side by side. Items without a staged
+// file pass both. Each returns 1, or 0 with the item marked Failed.
+int CreateStagedFile(PlannedItem& item, uint64_t pending);
 int FillStagedFile(PlannedItem& item);
+
+// The room that the item's staged file takes (0 when it has none).
+uint64_t StagedSize(const PlannedItem& item);
+
+// Fills the staged files of the first count items of the plan (all created)
+// on worker threads, no more than the processor's cores and the items, and
+// returns when every worker is done. Returns the first item in list order
+// whose filling failed, or -1. Items after that one may be left unfilled.
+int FillStagedFiles(UpdatePlan& plan, int count);
 
 // Staged files and backups live beside their targets, named "~UPNxxxx.TMP"
 // (new content) and "~UPOxxxx.TMP" (the old file moved aside), xxxx four hex

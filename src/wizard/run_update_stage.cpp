@@ -73,14 +73,20 @@ int MakeSiblingName(const char* target, const char* prefix, char* name) {
   return 0;
 }
 
-int CreateStagedFile(PlannedItem& item) {
+uint64_t StagedSize(const PlannedItem& item) {
+  if (item.Action == ItemAction::PlaceEntry) return item.Entry->UnpackedSize;
+  if (item.Action == ItemAction::PlaceData) return item.DataSize;
+  return 0;
+}
+
+int CreateStagedFile(PlannedItem& item, uint64_t pending) {
   if (!HasStagedFile(item)) return 1;
-  const uint32_t size =
-      item.Action == ItemAction::PlaceEntry ? item.Entry->UnpackedSize : item.DataSize;
-  // Earlier items' staged files have taken their room by now: the drive must
-  // still have this one's.
+  // The drive must have this item's room beside the room that the earlier
+  // items' staged files will take when they are filled.
   char shortfall[kLongTextSize];
-  if (!CheckEntrySpace(item.Target, size, shortfall)) return FailItem(item, shortfall);
+  if (!CheckEntrySpace(item.Target, StagedSize(item) + pending, shortfall)) {
+    return FailItem(item, shortfall);
+  }
 
   if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged)) return FailItem(item, nullptr);
   if (!JournalStaged(item.Staged)) return FailItem(item, nullptr);

@@ -4,6 +4,33 @@
 #include "wizard/run_update_plan.h"
 #include "wizard/run_update_steps.h"
 
+namespace {
+
+// Whether two targets lie on the same drive: their first two bytes ("C:")
+// name it, as for the free-space check.
+int SameDrive(const char* a, const char* b) {
+  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  for (int i = 0; i < 2; ++i) {
+    if (fold(a[i]) != fold(b[i])) return 0;
+    if (!a[i]) return 1;
+  }
+  return 1;
+}
+
+// The room that the staged files of the items before index will take on the
+// drive of item index once they are filled.
+uint64_t PendingRoom(const UpdatePlan& plan, int index) {
+  uint64_t pending = 0;
+  for (int i = 0; i < index; ++i) {
+    if (SameDrive(plan.Items[i].Target, plan.Items[index].Target)) {
+      pending += StagedSize(plan.Items[i]);
+    }
+  }
+  return pending;
+}
+
+}  // namespace
+
 int StageUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly,
                      UpdatePlan& plan) {
   const int planned = PlanUpdateItems(items.UpdateItems, items.UpdateCount, overwriteOnly, plan);
@@ -11,12 +38,18 @@ int StageUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly
   // fail first in list order, and the player is told about that one.
   int failedAt = planned ? -1 : plan.Count - 1;
   const int stageCount = planned ? plan.Count : plan.Count - 1;
-  for (int i = 0; i < stageCount; ++i) {
-    if (!CreateStagedFile(plan.Items[i]) || !FillStagedFile(plan.Items[i])) {
-      failedAt = i;
-      break;
-    }
+  // The staged files are created in list order, then filled side by side.
+  // An item whose filling fails comes before every later item, whether that
+  // later one failed while it was created or while it was filled, as when the
+  // items were staged one after the other.
+  int created = 0;
+  while (created < stageCount && CreateStagedFile(plan.Items[created],
+                                                  PendingRoom(plan, created))) {
+    ++created;
   }
+  if (created < stageCount) failedAt = created;
+  const int fillFailed = FillStagedFiles(plan, created);
+  if (fillFailed >= 0) failedAt = fillFailed;
   if (failedAt < 0) return 1;
 
   // No game file has been touched: the staged files go, and the player sees
