@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # Applies an update of about 200 MB of the corpus kinds through the real
 # updater under wine, and compares the time of its update run with copying
-# the same bytes: natively with cp, and under wine with CopyFileA.
+# the same bytes in the same run: natively with cp, and under wine with
+# CopyFileA and with a durable copy (each file copied, then flushed with
+# FlushFileBuffers, as the updater must have its files on the disk before it
+# puts them in place).
 #
 #   bench/updater_bench.sh [CORPUS_DIR] [RUNS]
+#
+# UPDATER_STUB names another updater stub to embed the update into (an older
+# build, to compare); by default the one just built.
 #
 # The update is nine files, each the six corpus files (script, photo, screen
 # capture, voice, program, packed image) one after the other, every one
@@ -12,7 +18,13 @@
 # updater with fa2 embed. The updater's time runs from the press of "次へ"
 # on the confirmation page to the "完了" page: decompressing every entry and
 # writing it into the installed game's folder, replacing the files there.
-# Best of RUNS (default 5) runs each. Not a test: nothing is asserted.
+# Best of RUNS (default 5) runs each. Then one more updater run shows where
+# its time goes (phases seen from the game folder) and its memory: the
+# counters that the updater process reports, and the peak of the wine
+# process's anonymous (private) resident memory, sampled from /proc. The last
+# line is
+#   apply: updater X.XX s, durable copy Y.YY s, ratio R.RR
+# with R = X / Y. Not a test: nothing is asserted.
 [[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,7 +66,7 @@ echo "== fa2 pack: $bytes bytes in 9 files"
 start=$(date +%s.%N)
 "$fa2" pack -o "$work/update.fa2" "$work"/update/UPDATE.INI "$work"/update/DATA*.PAK >/dev/null
 echo "packed to $(stat -c %s "$work/update.fa2") bytes in $(since "$start") s"
-"$fa2" embed build/windows/src/updater.exe "$work/update.fa2" -o "$work/bench-updater.exe" >/dev/null
+"$fa2" embed "${UPDATER_STUB:-build/windows/src/updater.exe}" "$work/update.fa2" -o "$work/bench-updater.exe" >/dev/null
 rm "$work/update/UPDATE.INI"
 
 echo "== cp of the same files (native, page cache)"
@@ -70,6 +82,28 @@ done
 rm -rf "$work/cp"
 echo "best cp $best s ($(awk -v n="$bytes" -v t="$best" 'BEGIN { printf "%.0f", n / 1e6 / t }') MB/s)"
 
-echo "== the updater and CopyFileA under wine"
+echo "== the updater, CopyFileA and a durable copy under wine"
+# The peak anonymous resident memory of every updater process, sampled while
+# the runner works: the pages that belong to the process alone, not those of
+# mapped files.
+sample_memory() {
+  local peak=0 pid kb
+  while :; do
+    for pid in $(pgrep -f '^[^ ]*bench-updater\.exe' || true); do
+      kb=$(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+      [[ -n "$kb" && "$kb" -gt "$peak" ]] && { peak=$kb; echo "$peak" > "$work/anon-peak"; }
+    done
+    sleep 0.02
+  done
+}
+echo 0 > "$work/anon-peak"
+sample_memory &
+sampler=$!
 WINE_RUN_SUITE=updater_bench cmake/wine-run.sh build/windows/bench/updater_bench_run.exe \
-  "$work/bench-updater.exe" "$work/game" "$work/update" "$runs"
+  "$work/bench-updater.exe" "$work/game" "$work/update" "$runs" > "$work/run.txt" || {
+  kill "$sampler"; cat "$work/run.txt"; exit 1; }
+kill "$sampler"
+wait "$sampler" 2>/dev/null || true
+head -n -1 "$work/run.txt"
+echo "updater peak anonymous resident memory (wine process, /proc): $(awk '{ printf "%.1f", $1 / 1024 }' "$work/anon-peak") MiB"
+tail -n 1 "$work/run.txt"

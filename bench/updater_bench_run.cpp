@@ -4,16 +4,30 @@
 //   updater_bench_run UPDATER_EXE GAME_FOLDER SOURCE_FOLDER [RUNS]
 //
 // Installs the game of GAME_FOLDER (installed_game.h), then RUNS times (5 by
-// default): runs the updater, played through, and times its update run,
-// from the press of "次へ" on the confirmation page until the "完了" page is
-// there; and copies every file of SOURCE_FOLDER (the update's files,
-// unpacked) with CopyFileA into a fresh folder on C:, timed as a whole.
-// Prints each time, the best of each and the bytes that the copy moved.
+// default), one after the other in each round:
+//   - the updater, played through, its update run timed from the press of
+//     "次へ" on the confirmation page until the "完了" page is there;
+//   - CopyFileA of every file of SOURCE_FOLDER (the update's files,
+//     unpacked) into a fresh folder on C:, timed as a whole;
+//   - a durable copy: each file copied with CopyFileA and then flushed with
+//     FlushFileBuffers before the next one, as the updater must have its
+//     files on the disk before it puts them in place.
+// Each copy's folder is deleted before the next step, so that no step waits
+// for the disk on bytes that an earlier one left behind.
+// Then one more updater run, not timed, that watches the game folder every
+// millisecond for the phases of the run (planning until the first staged
+// file, decoding until every staged file has its entry's time, flushing until
+// the first old file is moved aside, the commit and the end) and reads the
+// updater's memory counters at its end.
+// Prints each time, the best of each, the profile, and last the line
+//   apply: updater X.XX s, durable copy Y.YY s, ratio R.RR
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -66,9 +80,97 @@ double TimeUpdater(const std::string& updater) {
   return seconds;
 }
 
+uint64_t FileTimeValue(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// What the profile run sees of the run's files in the game folder.
+struct FolderState {
+  int staged = 0;        // ~UPN files
+  int stagedDone = 0;    // of those, the ones that have their entry's time
+  int backups = 0;       // ~UPO files
+};
+
+FolderState LookAtFolder(const std::string& folder, uint64_t doneBefore) {
+  FolderState state;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\~UP*.TMP").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return state;
+  do {
+    if (std::strncmp(found.cFileName, "~UPN", 4) == 0) {
+      ++state.staged;
+      if (FileTimeValue(found.ftLastWriteTime) < doneBefore) ++state.stagedDone;
+    } else if (std::strncmp(found.cFileName, "~UPO", 4) == 0) {
+      ++state.backups;
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return state;
+}
+
+// One updater run, watched: prints the seconds of each phase of its update
+// run and the updater's memory counters at its end. The entries' times are
+// those of the update's files, written well before this run; a staged file
+// gets its entry's time when its decoding is done.
+int ProfileUpdater(const std::string& updater, const std::string& game, int files) {
+  UpdaterProcess process(updater);
+  HWND wizard = nullptr;
+  if (!WaitUntil([&] { return (wizard = FindAnyWizard(process)) != nullptr; }, 60000)) return 0;
+  ClickButton(wizard, kIdNext);
+  if (!WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }))
+    return 0;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const uint64_t doneBefore = FileTimeValue(now) - 20000000ull;  // two seconds back
+  const double start = Seconds();
+  // The press is posted: the wizard is busy with the run until its end and
+  // answers no message meanwhile, while the folder is watched.
+  ClickButton(wizard, kIdNext);
+  double planned = 0, decoded = 0, flushed = 0, committed = 0;
+  while (Seconds() - start < 600) {
+    const FolderState state = LookAtFolder(game, doneBefore);
+    const double t = Seconds() - start;
+    if (!planned && state.staged) planned = t;
+    if (!decoded && state.staged == files && state.stagedDone == files) decoded = t;
+    if (!flushed && state.backups) {
+      flushed = t;
+      if (!decoded) decoded = t;
+      if (!planned) planned = t;
+    }
+    if (flushed && !committed && !state.staged) committed = t;
+    if (committed) break;
+    Sleep(1);
+  }
+  WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; }, 600000);
+  const double end = Seconds() - start;
+  std::printf("profile (one more run, the folder watched every millisecond):\n");
+  std::printf("  plan (until the first staged file)    %.2f s\n", planned);
+  std::printf("  create and decode (all staged files)  %.2f s\n", decoded - planned);
+  std::printf("  flush (until the first old file moves) %.2f s\n", flushed - decoded);
+  std::printf("  commit (renames)                      %.2f s\n", committed - flushed);
+  std::printf("  finish (backups deleted, page shown)  %.2f s\n", end - committed);
+  std::printf("  whole run                             %.2f s\n", end);
+
+  HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process.pid());
+  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  counters.cb = sizeof counters;
+  if (handle && K32GetProcessMemoryInfo(handle, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                         sizeof counters)) {
+    std::printf("updater memory: PeakPagefileUsage %.1f MiB, PrivateUsage %.1f MiB, "
+                "PeakWorkingSetSize %.1f MiB\n",
+                counters.PeakPagefileUsage / 1048576.0, counters.PrivateUsage / 1048576.0,
+                counters.PeakWorkingSetSize / 1048576.0);
+  }
+  if (handle) CloseHandle(handle);
+  ClickButton(wizard, kIdNext);
+  RunResult run = process.Wait(60000);
+  return run.finished && run.exitCode == 1;
+}
+
 // Copies every file of a folder into a fresh folder; returns the seconds and
 // adds the bytes copied.
-double TimeCopy(const std::string& source, const std::string& target, unsigned long long* bytes) {
+double TimeCopy(const std::string& source, const std::string& target, int durable,
+                unsigned long long* bytes) {
   RemoveTree(target);
   CreateDirectoryA(target.c_str(), nullptr);
   std::vector<std::pair<std::string, unsigned long long>> files;
@@ -84,10 +186,19 @@ double TimeCopy(const std::string& source, const std::string& target, unsigned l
   FindClose(search);
   double start = Seconds();
   for (const auto& [name, size] : files) {
-    if (!CopyFileA((source + "\\" + name).c_str(), (target + "\\" + name).c_str(), FALSE))
-      return -1;
+    const std::string copy = target + "\\" + name;
+    if (!CopyFileA((source + "\\" + name).c_str(), copy.c_str(), FALSE)) return -1;
+    if (durable) {
+      HANDLE file = CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file == INVALID_HANDLE_VALUE) return -1;
+      const BOOL flushed = FlushFileBuffers(file);
+      CloseHandle(file);
+      if (!flushed) return -1;
+    }
   }
   double seconds = Seconds() - start;
+  RemoveTree(target);
   *bytes = 0;
   for (const auto& file : files) *bytes += file.second;
   return seconds;
@@ -108,6 +219,7 @@ int main(int argc, char** argv) {
 
   double bestUpdater = 1e9;
   double bestCopy = 1e9;
+  double bestDurable = 1e9;
   unsigned long long bytes = 0;
   for (int i = 0; i < runs; i++) {
     double u = TimeUpdater(updater);
@@ -115,14 +227,16 @@ int main(int argc, char** argv) {
       std::printf("the updater run failed\n");
       return 1;
     }
-    double c = TimeCopy(source, "C:\\bench-copy", &bytes);
-    if (c < 0) {
+    double c = TimeCopy(source, "C:\\bench-copy", 0, &bytes);
+    double d = TimeCopy(source, "C:\\bench-copy", 1, &bytes);
+    if (c < 0 || d < 0) {
       std::printf("CopyFileA failed\n");
       return 1;
     }
-    std::printf("run %d: updater %.2f s, CopyFileA %.2f s\n", i + 1, u, c);
+    std::printf("run %d: updater %.2f s, CopyFileA %.2f s, durable copy %.2f s\n", i + 1, u, c, d);
     bestUpdater = std::min(bestUpdater, u);
     bestCopy = std::min(bestCopy, c);
+    bestDurable = std::min(bestDurable, d);
   }
   RemoveTree("C:\\bench-copy");
   // The update really is on disk: every file as the source holds it.
@@ -142,5 +256,19 @@ int main(int argc, char** argv) {
   std::printf("bytes %llu, written by the updater as they are in the update\n", bytes);
   std::printf("best updater run %.2f s (%.0f MB/s)\n", bestUpdater, bytes / 1e6 / bestUpdater);
   std::printf("best CopyFileA %.2f s (%.0f MB/s)\n", bestCopy, bytes / 1e6 / bestCopy);
+  std::printf("best durable copy %.2f s (%.0f MB/s)\n", bestDurable, bytes / 1e6 / bestDurable);
+  int files = 0;
+  search = FindFirstFileA((source + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do files += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  if (!ProfileUpdater(updater, installed, files)) {
+    std::printf("the profiled updater run failed\n");
+    return 1;
+  }
+  std::printf("apply: updater %.2f s, durable copy %.2f s, ratio %.2f\n", bestUpdater, bestDurable,
+              bestUpdater / bestDurable);
   return 0;
 }
