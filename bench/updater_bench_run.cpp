@@ -116,8 +116,8 @@ int ProfileUpdater(const std::string& updater, const std::string& game, int file
   UpdaterProcess process(updater);
   HWND wizard = nullptr;
   if (!WaitUntil([&] { return (wizard = FindAnyWizard(process)) != nullptr; }, 60000)) return 0;
-  ClickButton(wizard, kIdNext);
-  if (!WaitUntil([&] { return ReadControl(wizard, kIdInfo).text == "アップデートを実行します"; }))
+  ClickButton(wizard, IDC_NEXT);
+  if (!WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }))
     return 0;
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
@@ -125,7 +125,7 @@ int ProfileUpdater(const std::string& updater, const std::string& game, int file
   const double start = Seconds();
   // The press is posted: the wizard is busy with the run until its end and
   // answers no message meanwhile, while the folder is watched.
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   double planned = 0, decoded = 0, flushed = 0, committed = 0;
   while (Seconds() - start < 600) {
     const FolderState state = LookAtFolder(game, doneBefore);
@@ -141,7 +141,7 @@ int ProfileUpdater(const std::string& updater, const std::string& game, int file
     if (committed) break;
     Sleep(1);
   }
-  WaitUntil([&] { return ReadControl(wizard, kIdNext).text == "完了"; }, 600000);
+  WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).text == "完了"; }, 600000);
   const double end = Seconds() - start;
   std::printf("profile (one more run, the folder watched every millisecond):\n");
   std::printf("  plan (until the first staged file)    %.2f s\n", planned);
@@ -162,7 +162,7 @@ int ProfileUpdater(const std::string& updater, const std::string& game, int file
                 counters.PeakWorkingSetSize / 1048576.0);
   }
   if (handle) CloseHandle(handle);
-  ClickButton(wizard, kIdNext);
+  ClickButton(wizard, IDC_NEXT);
   RunResult run = process.Wait(60000);
   return run.finished && run.exitCode == 1;
 }
