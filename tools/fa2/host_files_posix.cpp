@@ -20,6 +20,20 @@ int Fail(std::string* error) {
   return 0;
 }
 
+// Opens path for reading and asks its status. Returns the descriptor, or -1
+// with *error set.
+int OpenForReading(const std::string& path, struct stat* st, std::string* error) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(error) - 1;
+  if (fstat(fd, st) != 0) {
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return Fail(error) - 1;
+  }
+  return fd;
+}
+
 }  // namespace
 
 int StatHostFile(const std::string& path, HostFileInfo* info, std::string* error) {
@@ -62,15 +76,9 @@ int ListFolderFiles(const std::string& folder, std::vector<std::string>* names,
 
 int ReadHostFile(const std::string& path, uint64_t maxSize, std::vector<uint8_t>* data,
                  std::string* error) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Fail(error);
   struct stat st;
-  if (fstat(fd, &st) != 0) {
-    const int saved = errno;
-    close(fd);
-    errno = saved;
-    return Fail(error);
-  }
+  const int fd = OpenForReading(path, &st, error);
+  if (fd < 0) return 0;
   if (static_cast<uint64_t>(st.st_size) > maxSize) {
     close(fd);
     *error = "file is too large";
@@ -108,15 +116,9 @@ int ReadHostFile(const std::string& path, uint64_t maxSize, std::vector<uint8_t>
 int MapHostFile(const std::string& path, uint64_t maxSize, HostFileView* view,
                 std::string* error) {
   UnmapHostFile(view);
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Fail(error);
   struct stat st;
-  if (fstat(fd, &st) != 0) {
-    const int saved = errno;
-    close(fd);
-    errno = saved;
-    return Fail(error);
-  }
+  const int fd = OpenForReading(path, &st, error);
+  if (fd < 0) return 0;
   if (!S_ISREG(st.st_mode)) {
     close(fd);
     if (!ReadHostFile(path, maxSize, &view->copy, error)) return 0;
