@@ -151,3 +151,53 @@ int ReadArchiveEntry(const ArchiveReader* reader, uint32_t index, uint8_t* out, 
     return Refuse(kArchiveEntryDamaged, why);
   return 1;
 }
+
+int OpenArchiveEntryStream(const ArchiveReader* reader, uint32_t index, ArchiveEntryStream* stream,
+                           ArchiveProblem* why) {
+  *stream = ArchiveEntryStream{};
+  if (!CheckArchiveEntry(reader, index, why)) return 0;
+  const ArchiveEntry& entry = reader->Entries[index];
+  const uint8_t* data = ArchiveEntryData(reader, index);
+  stream->Left = entry.UnpackedSize;
+  stream->Compressed = IsCompressed(entry);
+  if (!stream->Compressed) {
+    stream->Plain = data;
+  } else if (!StartBlockDecoder(&stream->Decoder, data, entry.StoredSize)) {
+    return Refuse(kArchiveEntryDamaged, why);
+  }
+  return 1;
+}
+
+int ReadArchiveEntryPart(ArchiveEntryStream* stream, uint8_t* buffer, size_t bufferSize,
+                         const uint8_t** part, size_t* partSize, ArchiveProblem* why) {
+  *partSize = 0;
+  *why = kArchiveOk;
+  if (bufferSize < kArchiveEntryPartMinBuffer) return Refuse(kArchiveBlockTooSmall, why);
+  const size_t room = bufferSize - kBlockWindow - kBlockPartSlack;
+  if (!stream->Compressed) {
+    const size_t size = stream->Left < room ? static_cast<size_t>(stream->Left) : room;
+    *part = stream->Plain;
+    *partSize = size;
+    stream->Plain += size;
+    stream->Left -= size;
+    return 1;
+  }
+  if (stream->Ended) return stream->Left == 0 ? 1 : Refuse(kArchiveEntryDamaged, why);
+
+  // The window: the last output bytes move to the front of the buffer.
+  const size_t kept = stream->Filled < kBlockWindow ? stream->Filled : kBlockWindow;
+  if (kept != 0 && stream->Filled != kept)
+    std::memmove(buffer, buffer + stream->Filled - kept, kept);
+  size_t end = 0;
+  const int result =
+      DecodeBlockPart(&stream->Decoder, buffer, kept, kept + room, bufferSize, &end);
+  const size_t produced = end - kept;
+  if (result == 0 || produced > stream->Left) return Refuse(kArchiveEntryDamaged, why);
+  stream->Left -= produced;
+  stream->Filled = end;
+  stream->Ended = result == kBlockEnded;
+  if (stream->Ended && stream->Left != 0) return Refuse(kArchiveEntryDamaged, why);
+  *part = buffer + kept;
+  *partSize = produced;
+  return 1;
+}

@@ -25,6 +25,8 @@
 #include <cstdint>
 
 #include "archive/archive_format.h"
+#include "archive/block_format.h"
+#include "archive/decompress.h"
 
 // Why the reader refused. The updater shows "RESOURCE READ ERROR" for every
 // one of them except kArchiveEntryMissing; fa2 words each one for its
@@ -103,5 +105,38 @@ int IsArchiveEntryCompressed(const ArchiveReader* reader, uint32_t index);
 // overwritten.
 int ReadArchiveEntry(const ArchiveReader* reader, uint32_t index, uint8_t* out, size_t capacity,
                      ArchiveProblem* why);
+
+// Reading an entry in parts, through a caller's buffer of any size from
+// kArchiveEntryPartMinBuffer on, so that an entry of any size needs no block
+// of its own size. The stream points into the payload, which must stay in
+// place until the last part.
+struct ArchiveEntryStream {
+  const uint8_t* Plain;  // a plain entry's bytes not yet handed out
+  BlockDecoder Decoder;  // a compressed entry's stream
+  uint64_t Left;         // content bytes not yet handed out
+  size_t Filled;         // output bytes in the buffer after the last part
+  int Compressed;
+  int Ended;             // the end marker has been taken
+};
+
+// The buffer holds the window that copies reach back into, room for a part
+// and the slack that the last code of a part may write into.
+constexpr size_t kArchiveEntryPartMinBuffer = kBlockWindow + 4096 + kBlockPartSlack;
+
+// Checks entry index like ReadArchiveEntry and sets stream to its start.
+// Returns 1, or 0 with *why set.
+int OpenArchiveEntryStream(const ArchiveReader* reader, uint32_t index, ArchiveEntryStream* stream,
+                           ArchiveProblem* why);
+
+// Hands out the next part of the content: *part points into buffer (or, for a
+// plain entry, into the payload) and *partSize is at least 1, or 0 once the
+// whole content has been handed out and the stream found intact. Give the
+// same buffer, unchanged, to every call: its end holds the window of the
+// parts before. Returns 1, or 0 with *why set (kArchiveEntryDamaged when the
+// stream does not decode to exactly UnpackedSize bytes, found as soon as it
+// runs short or long; kArchiveBlockTooSmall for a buffer below the minimum).
+// The parts handed out before a refusal are not to be trusted.
+int ReadArchiveEntryPart(ArchiveEntryStream* stream, uint8_t* buffer, size_t bufferSize,
+                         const uint8_t** part, size_t* partSize, ArchiveProblem* why);
 
 #endif

@@ -42,6 +42,8 @@ namespace {
 // match, whose last 16-byte move runs 15 bytes further.
 constexpr ptrdiff_t kInMargin = 4 + 32 + 1 + 4 + 1 + 6;
 constexpr ptrdiff_t kOutMargin = 32 + kBlockMaxMatch + 15 + 1;
+static_assert(kOutMargin <= static_cast<ptrdiff_t>(kBlockPartSlack),
+              "the fast loop must reach a pause with the slack that callers leave");
 
 // For a distance d below 8, the factor that repeats d bytes through 64 bits,
 // and the step (a multiple of d) at which such a word is stored.
@@ -192,27 +194,8 @@ inline uint64_t Load64(const uint8_t* p) {
 }
 
 inline void Store64(uint8_t* p, uint64_t v) { memcpy(p, &v, 8); }
-inline void Copy4(uint8_t* d, const uint8_t* s) { memcpy(d, s, 4); }
 inline void Copy8(uint8_t* d, const uint8_t* s) { memcpy(d, s, 8); }
 inline void Copy16(uint8_t* d, const uint8_t* s) { memcpy(d, s, 16); }
-
-// Exactly n (0 to 32) literal bytes, in at most two overlapping moves.
-inline void CopyLiteralsExact(uint8_t* op, const uint8_t* in, unsigned n) {
-  if (n >= 16) {
-    Copy16(op, in);
-    Copy16(op + n - 16, in + n - 16);
-  } else if (n >= 8) {
-    Copy8(op, in);
-    Copy8(op + n - 8, in + n - 8);
-  } else if (n >= 4) {
-    Copy4(op, in);
-    Copy4(op + n - 4, in + n - 4);
-  } else if (n > 0) {
-    op[0] = in[0];
-    op[n / 2] = in[n / 2];
-    op[n - 1] = in[n - 1];
-  }
-}
 
 // Copies length (at least 1) bytes from distance d to op, writing up to 15
 // bytes past them. Every byte read lies before op or was written earlier in
@@ -252,70 +235,35 @@ inline void CopyMatchWild(uint8_t* op, size_t d, size_t length) {
   }
 }
 
-// Copies exactly length (at least 2) bytes from distance d to op.
-inline void CopyMatchExact(uint8_t* op, size_t d, size_t length) {
-  uint8_t* const end = op + length;
-  const uint8_t* s = op - d;
-  if (d >= 8) {
-    if (length >= 8) {
-      while (end - op > 8) {
-        Copy8(op, s);
-        op += 8;
-        s += 8;
-      }
-      // The last 8 bytes, overlapping what was just written with equal bytes.
-      Copy8(end - 8, end - 8 - d);
-    } else if (length >= 4) {
-      Copy4(op, s);
-      Copy4(end - 4, end - 4 - d);
-    } else {
-      for (size_t i = 0; i < length; ++i) op[i] = s[i];
-    }
-    return;
-  }
-  uint64_t t = 0;
-  for (size_t i = 0; i < d; ++i) t |= uint64_t{s[i]} << (8 * i);
-  const uint64_t p = t * kPatternFactor[d];
-  const unsigned step = kPatternStep[d];
-  while (end - op >= 8) {
-    Store64(op, p);
-    op += step;
-  }
-  // Fewer than 8 bytes are left; op moved on by whole periods, so the pattern
-  // still starts at the right byte.
-  for (size_t i = 0; op < end; ++i, ++op) *op = static_cast<uint8_t>(p >> (8 * i));
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 
 namespace {
 
-// The bounded decoder's body, compiled twice below: once for any x86-64 and
-// once for processors that count leading zeros in one fast instruction (the
-// count of a literal run stands in the chain from one code to the next).
-[[gnu::always_inline]] inline int DecodeBounded(void* destination, size_t capacity,
-                                                const void* source, size_t sourceLength,
-                                                size_t* produced, size_t* consumed) {
-  if (sourceLength < 4) return 0;
-  uint8_t* const out = static_cast<uint8_t*>(destination);
+// The decoder's body, compiled twice below: once for any x86-64 and once for
+// processors that count leading zeros in one fast instruction (the count of a
+// literal run stands in the chain from one code to the next).
+[[gnu::always_inline]] inline int DecodePart(BlockDecoder* decoder, uint8_t* out, size_t start,
+                                             size_t stop, size_t capacity, size_t* end) {
   uint8_t* const outEnd = out + capacity;
-  uint8_t* op = out;
-  const uint8_t* const begin = static_cast<const uint8_t*>(source);
-  const uint8_t* const inEnd = begin + sourceLength;
-  const uint8_t* in = begin;
-  uint64_t bits = uint64_t{Load32(in)} << 32;
-  unsigned left = 32;
-  in += 4;
+  uint8_t* op = out + start;
+  const uint8_t* const begin = decoder->Begin;
+  const uint8_t* const inEnd = decoder->End;
+  const uint8_t* in = decoder->In;
+  uint64_t bits = decoder->Bits;
+  unsigned left = decoder->Left;
+  const size_t sourceLength = static_cast<size_t>(inEnd - begin);
   bool ended = false;
 
   // The fast loop: a run of literals and the copy code after it per step.
-  // (Limits as pointers only when the buffers are that long.)
+  // It stops before the step that would start at stop. (Limits as pointers
+  // only when the buffers are that long.)
   const bool roomy = sourceLength >= static_cast<size_t>(kInMargin) &&
-                     capacity >= static_cast<size_t>(kOutMargin);
+                     capacity >= static_cast<size_t>(kOutMargin) && start < stop;
   const uint8_t* const inLimit = roomy ? inEnd - kInMargin : begin;
-  uint8_t* const outLimit = roomy ? outEnd - kOutMargin : out;
+  uint8_t* const outLimit =
+      roomy ? out + (stop - 1 < capacity - kOutMargin ? stop - 1 : capacity - kOutMargin) : out;
   while (roomy && in <= inLimit && op <= outLimit) {
     if (left == 0) {
       bits = uint64_t{Load32(in)} << 32;
@@ -391,7 +339,7 @@ namespace {
   }
 
   if (!ended) {
-    // Near an end: every bit, byte and copy is checked.
+    // Near an end or near stop: every bit, byte and copy is checked.
     bool bad = false;
     auto bit = [&]() -> uint32_t {
       if (left == 0) {
@@ -421,6 +369,13 @@ namespace {
       return *in++;
     };
     for (;;) {
+      if (static_cast<size_t>(op - out) >= stop) {
+        decoder->In = in;
+        decoder->Bits = bits;
+        decoder->Left = left;
+        *end = static_cast<size_t>(op - out);
+        return kBlockPaused;
+      }
       if (bit()) {
         const uint32_t b = byte();
         if (bad || op >= outEnd) return 0;
@@ -455,16 +410,17 @@ namespace {
       op += length;
     }
   }
-  if (produced) *produced = static_cast<size_t>(op - out);
-  if (consumed) *consumed = static_cast<size_t>(in - begin);
-  return 1;
+  decoder->In = in;
+  decoder->Bits = bits;
+  decoder->Left = left;
+  *end = static_cast<size_t>(op - out);
+  return kBlockEnded;
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-[[gnu::target("lzcnt")]] int DecodeBoundedLzcnt(void* destination, size_t capacity,
-                                                const void* source, size_t sourceLength,
-                                                size_t* produced, size_t* consumed) {
-  return DecodeBounded(destination, capacity, source, sourceLength, produced, consumed);
+[[gnu::target("lzcnt")]] int DecodePartLzcnt(BlockDecoder* decoder, uint8_t* out, size_t start,
+                                             size_t stop, size_t capacity, size_t* end) {
+  return DecodePart(decoder, out, start, stop, capacity, end);
 }
 
 bool HasLzcnt() {
@@ -475,12 +431,40 @@ bool HasLzcnt() {
 
 }  // namespace
 
-int DecompressBlockBounded(void* destination, size_t capacity, const void* source,
-                           size_t sourceLength, size_t* produced, size_t* consumed) {
+int StartBlockDecoder(BlockDecoder* decoder, const void* source, size_t sourceLength) {
+  const uint8_t* const begin = static_cast<const uint8_t*>(source);
+  decoder->Begin = begin;
+  decoder->End = begin + sourceLength;
+  decoder->In = begin;
+  decoder->Bits = 0;
+  decoder->Left = 0;
+  if (sourceLength < 4) return 0;
+  decoder->Bits = uint64_t{Load32(begin)} << 32;
+  decoder->Left = 32;
+  decoder->In = begin + 4;
+  return 1;
+}
+
+int DecodeBlockPart(BlockDecoder* decoder, void* buffer, size_t start, size_t stop,
+                    size_t capacity, size_t* end) {
+  uint8_t* const out = static_cast<uint8_t*>(buffer);
+  if (start > capacity) return 0;
 #if defined(__x86_64__) || defined(__i386__)
   static const bool hasLzcnt = HasLzcnt();
-  if (hasLzcnt)
-    return DecodeBoundedLzcnt(destination, capacity, source, sourceLength, produced, consumed);
+  if (hasLzcnt) return DecodePartLzcnt(decoder, out, start, stop, capacity, end);
 #endif
-  return DecodeBounded(destination, capacity, source, sourceLength, produced, consumed);
+  return DecodePart(decoder, out, start, stop, capacity, end);
+}
+
+int DecompressBlockBounded(void* destination, size_t capacity, const void* source,
+                           size_t sourceLength, size_t* produced, size_t* consumed) {
+  BlockDecoder decoder;
+  if (!StartBlockDecoder(&decoder, source, sourceLength)) return 0;
+  size_t end = 0;
+  // Past the capacity, stop is never reached: the stream ends or fails.
+  if (DecodeBlockPart(&decoder, destination, 0, SIZE_MAX, capacity, &end) != kBlockEnded)
+    return 0;
+  if (produced) *produced = end;
+  if (consumed) *consumed = static_cast<size_t>(decoder.In - decoder.Begin);
+  return 1;
 }

@@ -109,8 +109,23 @@ TEST(ArchiveReader, EntriesAreCheckedAndReadWithinThePayload) {
     ArchiveProblem why = kArchiveOk;
     std::vector<uint8_t> out(c.record.UnpackedSize < 64 ? c.record.UnpackedSize : 64);
     const int read = ReadArchiveEntry(&opened.reader, 0, out.data(), out.size(), &why);
+    // Read in parts: the same bytes, or the same refusal.
+    ArchiveProblem partsWhy = kArchiveOk;
+    ArchiveEntryStream parts;
+    std::vector<uint8_t> buffer(kArchiveEntryPartMinBuffer), joined;
+    const uint8_t* part = nullptr;
+    size_t partSize = 0;
+    int partsRead = OpenArchiveEntryStream(&opened.reader, 0, &parts, &partsWhy);
+    while (partsRead && (partsRead = ReadArchiveEntryPart(&parts, buffer.data(), buffer.size(),
+                                                          &part, &partSize, &partsWhy)) &&
+           partSize != 0) {
+      joined.insert(joined.end(), part, part + partSize);
+    }
+    EXPECT_EQ(partsRead, read) << c.record.Name;
+    EXPECT_EQ(partsWhy, why) << c.record.Name;
     if (c.problem == kArchiveOk) {
       EXPECT_TRUE(read) << c.record.Name << " " << why;
+      EXPECT_EQ(joined, out) << c.record.Name;
       const std::vector<uint8_t> expected =
           c.record.Flags == kEntryStored
               ? std::vector<uint8_t>(payload.begin() + 16, payload.begin() + 16 + out.size())

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_reader.h"
 #include "archive/decompress.h"
 #include "fa2/stream_stats.h"
 #include "naive_stream.h"
@@ -27,8 +28,27 @@ Bytes ReadFile(const std::filesystem::path& path) {
 
 Bytes FromString(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// Compresses, checks the stream against its bound and decodes it; returns the
-// stream.
+// The stream decoded in parts, as the updater writes a staged file, through
+// the smallest buffer.
+Bytes DecodeInParts(const Bytes& stream, size_t size) {
+  ArchiveEntryStream parts{};
+  parts.Compressed = 1;
+  parts.Left = size;
+  EXPECT_EQ(StartBlockDecoder(&parts.Decoder, stream.data(), stream.size()), 1);
+  Bytes buffer(kArchiveEntryPartMinBuffer), out;
+  const uint8_t* part = nullptr;
+  size_t partSize = 0;
+  ArchiveProblem why;
+  while (ReadArchiveEntryPart(&parts, buffer.data(), buffer.size(), &part, &partSize, &why) &&
+         partSize != 0) {
+    out.insert(out.end(), part, part + partSize);
+  }
+  EXPECT_EQ(why, kArchiveOk);
+  return out;
+}
+
+// Compresses, checks the stream against its bound and decodes it, whole and
+// in parts; returns the stream.
 Bytes RoundTrip(const Bytes& data, int level = kCompressLevelDefault) {
   Bytes stream = CompressBlock(data.data(), data.size(), level);
   EXPECT_LE(stream.size(), CompressBound(data.size()));
@@ -39,6 +59,7 @@ Bytes RoundTrip(const Bytes& data, int level = kCompressLevelDefault) {
   EXPECT_EQ(produced, data.size());
   EXPECT_EQ(consumed, stream.size());
   EXPECT_TRUE(out == data) << "decoder output differs";
+  EXPECT_TRUE(DecodeInParts(stream, data.size()) == data) << "output in parts differs";
   return stream;
 }
 
