@@ -1,24 +1,35 @@
 // Filling the staged files of a plan on several threads at once.
 //
-// Each item's entry is decoded by FillStagedFile straight into a mapping of
-// its own staged file, so a worker holds no block of the entry's size: the
-// decoded pages belong to the file and the system writes them out while the
-// workers go on with the next entries. The workers take the items in list
-// order from one counter; the calling thread is one of them, and waits for
-// the others before it returns, so that the run reads the items' outcomes
-// only when every worker is done with them.
+// Each worker decodes its items through a buffer of its own and writes them
+// part by part, so memory stays a few buffers whatever the entries' sizes.
+// The workers take the items in list order from one counter; the calling
+// thread is one of them. One more thread follows the items in list order and
+// flushes each staged file as soon as it is filled, so that the disk writes
+// one file while the workers decode the next ones and the commit finds
+// nearly everything on the disk. The calling thread waits for every other
+// thread before it returns, so that the run reads the items' outcomes only
+// when nobody works on them any more.
 #include "wizard/run_update_plan.h"
+
+#include "archive/archive_reader.h"
 
 namespace {
 
-// At most this many threads: WaitForMultipleObjects takes no more handles.
-constexpr int kMaxFillThreads = MAXIMUM_WAIT_OBJECTS;
+// At most this many threads: WaitForMultipleObjects takes no more handles,
+// and one of them is the flusher.
+constexpr int kMaxFillThreads = MAXIMUM_WAIT_OBJECTS - 1;
+
+// A worker's buffer: the window, parts of 256 KiB (small enough that a part
+// is still in the processor's cache when it is written) and the slack.
+constexpr size_t kFillBufferSize = kArchiveEntryPartMinBuffer - 4096 + (256u << 10);
 
 struct FillWork {
   UpdatePlan* Plan;
   LONG Count;
   volatile LONG Next;         // the next item to take
   volatile LONG FirstFailed;  // the first failed item in list order so far, Count when none
+  volatile LONG Done[kUpdateListKeys];  // the item is filled, failed or passed over
+  HANDLE ItemDone;            // set after each item is done
 };
 
 // Lowers FirstFailed to index unless an earlier item has failed already.
@@ -31,16 +42,47 @@ void NoteFailure(FillWork& work, LONG index) {
   }
 }
 
-DWORD WINAPI FillItems(void* parameter) {
-  FillWork& work = *static_cast<FillWork*>(parameter);
+void FillItemsThrough(FillWork& work, uint8_t* buffer, size_t bufferSize) {
   for (;;) {
     const LONG index = InterlockedIncrement(&work.Next) - 1;
-    if (index >= work.Count) return 0;
+    if (index >= work.Count) return;
     // An item after a failed one is never reported and its staged file is
     // deleted with the others: there is no need to fill it.
-    if (index > work.FirstFailed) continue;
-    if (!FillStagedFile(work.Plan->Items[index])) NoteFailure(work, index);
+    if (index <= work.FirstFailed &&
+        !FillStagedFile(work.Plan->Items[index], buffer, bufferSize)) {
+      NoteFailure(work, index);
+    }
+    InterlockedExchange(&work.Done[index], 1);
+    if (work.ItemDone) SetEvent(work.ItemDone);
   }
+}
+
+DWORD WINAPI FillItems(void* parameter) {
+  FillWork& work = *static_cast<FillWork*>(parameter);
+  void* block = VirtualAlloc(nullptr, kFillBufferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (block) {
+    FillItemsThrough(work, static_cast<uint8_t*>(block), kFillBufferSize);
+    VirtualFree(block, 0, MEM_RELEASE);
+  } else {
+    // Slower, but the run goes on.
+    uint8_t small[kArchiveEntryPartMinBuffer];
+    FillItemsThrough(work, small, sizeof small);
+  }
+  return 0;
+}
+
+// Flushes the staged files in list order as they are filled; stops at the
+// first failure, as the run then throws every staged file away. A file that
+// cannot be flushed here is flushed again by the commit.
+DWORD WINAPI FlushItems(void* parameter) {
+  FillWork& work = *static_cast<FillWork*>(parameter);
+  for (LONG i = 0; i < work.Count; ++i) {
+    while (!work.Done[i]) WaitForSingleObject(work.ItemDone, INFINITE);
+    if (work.FirstFailed < work.Count) return 0;
+    PlannedItem& item = work.Plan->Items[i];
+    if (item.StagedFile && FlushFileBuffers(item.StagedFile)) item.Flushed = 1;
+  }
+  return 0;
 }
 
 int ProcessorCount() {
@@ -53,11 +95,12 @@ int ProcessorCount() {
 }  // namespace
 
 int FillStagedFiles(UpdatePlan& plan, int count) {
-  FillWork work;
+  static FillWork work;
   work.Plan = &plan;
   work.Count = count;
   work.Next = 0;
   work.FirstFailed = count;
+  for (int i = 0; i < count; ++i) work.Done[i] = 0;
 
   int staged = 0;
   for (int i = 0; i < count; ++i) staged += HasStagedFile(plan.Items[i]);
@@ -66,9 +109,14 @@ int FillStagedFiles(UpdatePlan& plan, int count) {
   if (threads > kMaxFillThreads) threads = kMaxFillThreads;
 
   // The calling thread is a worker too. A thread that cannot be started only
-  // leaves the work to the others.
-  HANDLE helpers[kMaxFillThreads];
+  // leaves the work to the others, and the flushing to the commit.
+  HANDLE helpers[MAXIMUM_WAIT_OBJECTS];
   int started = 0;
+  work.ItemDone = staged ? CreateEventA(nullptr, FALSE, FALSE, nullptr) : nullptr;
+  if (work.ItemDone) {
+    HANDLE flusher = CreateThread(nullptr, 0, FlushItems, &work, 0, nullptr);
+    if (flusher) helpers[started++] = flusher;
+  }
   for (int i = 1; i < threads; ++i) {
     HANDLE thread = CreateThread(nullptr, 0, FillItems, &work, 0, nullptr);
     if (thread) helpers[started++] = thread;
@@ -76,5 +124,7 @@ int FillStagedFiles(UpdatePlan& plan, int count) {
   FillItems(&work);
   if (started) WaitForMultipleObjects(static_cast<DWORD>(started), helpers, TRUE, INFINITE);
   for (int i = 0; i < started; ++i) CloseHandle(helpers[i]);
+  if (work.ItemDone) CloseHandle(work.ItemDone);
+  work.ItemDone = nullptr;
   return work.FirstFailed < count ? static_cast<int>(work.FirstFailed) : -1;
 }

@@ -10,14 +10,14 @@ namespace {
 // game had them; read-only is cleared, as every write of the run clears it.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-// Waits until every staged file is on the disk. They were handed to the disk
-// as they were staged, so this waits for all of them together.
+// Makes sure every staged file is on the disk: most were flushed while the
+// later ones were being filled; this flushes any that were not.
 int FlushStagedFiles(UpdatePlan& plan) {
   int ok = 1;
   for (int i = 0; i < plan.Count; ++i) {
     PlannedItem& item = plan.Items[i];
     if (!item.StagedFile) continue;
-    if (!FlushFileBuffers(item.StagedFile)) ok = 0;
+    if (!item.Flushed && !FlushFileBuffers(item.StagedFile)) ok = 0;
     CloseHandle(item.StagedFile);
     item.StagedFile = nullptr;
   }

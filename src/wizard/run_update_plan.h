@@ -48,6 +48,7 @@ struct PlannedItem {
   // Staging and commit.
   char Staged[kPathSize];
   HANDLE StagedFile;  // open from staging until the commit has flushed it
+  int Flushed;        // the staged file is on the disk already
   // Failure: the box that tells why, shown before "ファイルの書き込みに失敗しました"
   // (empty when there is none).
   int Failed;
@@ -80,18 +81,21 @@ int HasStagedFile(const PlannedItem& item);
 // thread, item by item in list order. The staged files of earlier items are
 // still empty then: pending is the room that they will take on the item's
 // drive, and the drive must have it beside the item's own. FillStagedFile
-// writes the content and the time; it touches nothing but the item and its
-// staged file, so items can be filled side by side. Items without a staged
-// file pass both. Each returns 1, or 0 with the item marked Failed.
+// writes the content and the time, decoding through buffer (bufferSize bytes,
+// at least kArchiveEntryPartMinBuffer); it touches nothing but the item, its
+// staged file and the buffer, so items can be filled side by side, each
+// thread with its own buffer. Items without a staged file pass both. Each
+// returns 1, or 0 with the item marked Failed.
 int CreateStagedFile(PlannedItem& item, uint64_t pending);
-int FillStagedFile(PlannedItem& item);
+int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize);
 
 // The room that the item's staged file takes (0 when it has none).
 uint64_t StagedSize(const PlannedItem& item);
 
 // Fills the staged files of the first count items of the plan (all created)
-// on worker threads, no more than the processor's cores and the items, and
-// returns when every worker is done. Returns the first item in list order
+// on worker threads, no more than the processor's cores and the items, while
+// one more thread flushes each filled file to the disk (setting Flushed), and
+// returns when all of them are done. Returns the first item in list order
 // whose filling failed, or -1. Items after that one may be left unfilled.
 int FillStagedFiles(UpdatePlan& plan, int count);
 

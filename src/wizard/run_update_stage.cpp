@@ -17,37 +17,39 @@ size_t FolderPartLength(const char* path) {
   return folder;
 }
 
-// Decodes the item's entry straight into the staged file through a mapping of
-// it, so that no block of the entry's size is needed in memory. The bytes are
-// handed to the disk at once; the commit waits for them.
-int WriteEntryThroughMapping(PlannedItem& item) {
-  const uint32_t size = item.Entry->UnpackedSize;
-  if (size == 0) return 1;
-  HANDLE mapping = CreateFileMappingA(item.StagedFile, nullptr, PAGE_READWRITE, 0, size, nullptr);
-  if (!mapping) return FailItem(item, nullptr);
-  auto* view = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, size));
-  int ok = view != nullptr;
-  if (!ok) FailItem(item, nullptr);
-  ArchiveProblem why;
-  if (ok && !ReadArchiveEntry(&State.Archive, item.EntryIndex, view, size, &why)) {
-    ok = FailItem(item, "RESOURCE READ ERROR");
-  }
-  if (view) {
-    if (ok) FlushViewOfFile(view, 0);
-    UnmapViewOfFile(view);
-  }
-  CloseHandle(mapping);
-  return ok;
-}
-
-int WriteDataBytes(PlannedItem& item) {
-  DWORD written = 0;
-  if (item.DataSize != 0 &&
-      (!WriteFile(item.StagedFile, item.DataBlock, item.DataSize, &written, nullptr) ||
-       written != item.DataSize)) {
-    return FailItem(item, nullptr);
+// Writes bytes to the staged file, in calls of at most a DWORD's worth.
+int WriteStagedBytes(PlannedItem& item, const uint8_t* bytes, size_t size) {
+  while (size != 0) {
+    const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(item.StagedFile, bytes, chunk, &written, nullptr) || written != chunk) {
+      return FailItem(item, nullptr);
+    }
+    bytes += chunk;
+    size -= chunk;
   }
   return 1;
+}
+
+// Decodes the item's entry part by part through the worker's buffer and
+// writes each part to the staged file, so that an entry of any size takes no
+// more memory than the buffer. The system writes the file out to the disk in
+// the background; the run waits for it before the commit.
+int WriteEntryInParts(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
+  ArchiveEntryStream stream;
+  ArchiveProblem why;
+  if (!OpenArchiveEntryStream(&State.Archive, item.EntryIndex, &stream, &why)) {
+    return FailItem(item, "RESOURCE READ ERROR");
+  }
+  for (;;) {
+    const uint8_t* part = nullptr;
+    size_t partSize = 0;
+    if (!ReadArchiveEntryPart(&stream, buffer, bufferSize, &part, &partSize, &why)) {
+      return FailItem(item, "RESOURCE READ ERROR");
+    }
+    if (partSize == 0) return 1;
+    if (!WriteStagedBytes(item, part, partSize)) return 0;
+  }
 }
 
 }  // namespace
@@ -97,16 +99,17 @@ int CreateStagedFile(PlannedItem& item, uint64_t pending) {
   return 1;
 }
 
-int FillStagedFile(PlannedItem& item) {
+int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
   if (!HasStagedFile(item)) return 1;
   if (item.Action == ItemAction::PlaceData) {
     // The player's bytes, with this run's time as their last-write time.
-    const int ok = WriteDataBytes(item);
+    const int ok = WriteStagedBytes(item, static_cast<const uint8_t*>(item.DataBlock),
+                                    item.DataSize);
     GlobalFree(item.DataBlock);
     item.DataBlock = nullptr;
     return ok;
   }
-  if (!WriteEntryThroughMapping(item)) return 0;
+  if (!WriteEntryInParts(item, buffer, bufferSize)) return 0;
   const FILETIME time = {item.Entry->FileTimeLow, item.Entry->FileTimeHigh};
   if (!SetFileTime(item.StagedFile, &time, &time, &time)) return FailItem(item, nullptr);
   return 1;

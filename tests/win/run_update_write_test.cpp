@@ -219,6 +219,33 @@ TEST(RunUpdateWrite, EntryMissingFromTheArchiveIsReportedTwice) {
   EXPECT_FALSE(FileExists(bed.InInst("file.dat")));
 }
 
+// The entry is decoded and written part by part: a stream that breaks off
+// after several parts are on the disk still fails the run before any game
+// file changes.
+TEST(RunUpdateWrite, EntryThatBreaksOffPastItsFirstPartsFailsTheRun) {
+  RunBed bed;
+  std::string big(1 << 20, '\0');
+  uint32_t x = 12345;
+  for (size_t i = 0; i < big.size(); ++i) {
+    if (i % 16 == 0) x = x * 1664525u + 1013904223u;
+    big[i] = static_cast<char>('a' + (x >> (i % 16)) % 8);
+  }
+  bed.Payload({{"a.dat", "A"}, {"big.dat", big}});
+  auto& entry = const_cast<ArchiveEntry&>(State.Archive.Entries[1]);
+  ASSERT_TRUE(entry.Flags & kEntryCompressed);
+  entry.StoredSize = entry.StoredSize / 4 * 3;
+  ASSERT_TRUE(WriteBytes(bed.InInst("big.dat"), "old big"));
+  bed.UpdateSection({"UpdateFile00=a.dat", "UpdateFile01=big.dat"});
+  RunOutcome r = bed.Run();
+  ExpectFailed(r);
+  auto seen = bed.boxes.Boxes();
+  ASSERT_EQ(seen.size(), 2u);
+  ExpectErrorBox(seen[0], r, "RESOURCE READ ERROR");
+  ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
+  EXPECT_EQ(ReadBytes(bed.InInst("big.dat")), "old big");
+  EXPECT_EQ(Listing(bed.inst()), (std::vector<std::string>{"big.dat"})) << "no staged file left";
+}
+
 TEST(RunUpdateWrite, TargetThatIsAFolderFailsTheRun) {
   RunBed bed;
   bed.Payload({{"dir.dat", "D"}});
