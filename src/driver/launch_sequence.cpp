@@ -3,6 +3,7 @@
 #include "common/updater_state_win32.h"
 #include "config/setup_description_win32.h"
 #include "platform/update_error.h"
+#include "platform/update_journal.h"
 #include "resources/dialog_ids.h"
 #include "wizard/update_dialog.h"
 
@@ -61,6 +62,8 @@ int RunLaunchSequence(HINSTANCE instance) {
 
   int templateId = State.AgreementBuffer ? IDD_UPDATE_AGREEMENT : IDD_UPDATE;
   INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), nullptr, UpdateDlgProc, 0);
+  // A complete run may still be deleting the old files.
+  WaitForJournalFinished();
   if (result == 0) return 1;
 
   // The wizard is closed by now; a box owned by the closed dialog could be

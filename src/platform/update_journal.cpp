@@ -33,6 +33,10 @@ struct Journal {
 
 Journal journal;
 
+// The thread that deletes a complete run's leftovers, while the wizard shows
+// the end of the run.
+HANDLE finisher;
+
 uint32_t LineHash(const char* bytes, size_t count) {
   uint32_t hash = 2166136261u;
   for (size_t i = 0; i < count; ++i) {
@@ -228,10 +232,26 @@ int RollBackJournal(char* failedPath) {
   return ok;
 }
 
-void FinishJournal() {
-  if (!journal.File) return;
+DWORD WINAPI RemoveLeftoversAndJournal(void*) {
   RemoveLeftovers();
   CloseJournal(1);
+  return 0;
+}
+
+void FinishJournal() {
+  if (!journal.File) return;
+  // Deleting the old files takes a while on some file systems; the player
+  // need not wait for it. A kill meanwhile leaves the journal, which says
+  // complete, and the next start deletes what is left.
+  finisher = CreateThread(nullptr, 0, RemoveLeftoversAndJournal, nullptr, 0, nullptr);
+  if (!finisher) RemoveLeftoversAndJournal(nullptr);
+}
+
+void WaitForJournalFinished() {
+  if (!finisher) return;
+  WaitForSingleObject(finisher, INFINITE);
+  CloseHandle(finisher);
+  finisher = nullptr;
 }
 
 int RecoverJournal(char* failedPath) {
@@ -267,6 +287,7 @@ int RecoverJournal(char* failedPath) {
 }
 
 void ResetJournal() {
+  WaitForJournalFinished();
   journal.File = nullptr;
   journal.Count = 0;
   journal.Path[0] = '\0';

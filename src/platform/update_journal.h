@@ -60,8 +60,12 @@ int IsJournalOpen();
 // failedPath (kJournalPathSize bytes) and keeps the journal for the next start.
 int RollBackJournal(char* failedPath);
 
-// After JournalCompleted: deletes the backups and the journal.
+// After JournalCompleted: deletes the backups and the journal, on a thread of
+// its own so that the caller can go on; WaitForJournalFinished waits for that
+// thread (every process that may have finished a run calls it before it
+// ends). No other journal function may be called in between.
 void FinishJournal();
+void WaitForJournalFinished();
 
 // Reads the journal that a run left in State.InstPath, if any, and rolls that
 // run back (or, after its C record, finishes it). Returns 1 when there was no
@@ -69,8 +73,9 @@ void FinishJournal();
 // succeeded; 0 with failedPath as for RollBackJournal.
 int RecoverJournal(char* failedPath);
 
-// Forgets this process's journal state without touching any file. For tests,
-// which run many updater lifetimes in one process.
+// Forgets this process's journal state without touching any file, once a
+// finishing run is done. For tests, which run many updater lifetimes in one
+// process.
 void ResetJournal();
 
 #endif

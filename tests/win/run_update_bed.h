@@ -21,6 +21,7 @@
 #include "fa2/archive_writer.h"
 #include "harness/message_boxes.h"
 #include "harness/test_env.h"
+#include "platform/update_journal.h"
 #include "wizard/run_update.h"
 
 // 2001-02-03 04:05:06 UTC as a FILETIME: long before any run of the tests.
@@ -151,6 +152,7 @@ class RunBed {
     const INT_PTR end = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(100),
                                         nullptr, DialogProc, reinterpret_cast<LPARAM>(&outcome));
     EXPECT_NE(outcome.dialog, nullptr) << "the dialog did not open";
+    WaitForJournalFinished();
     current_ = nullptr;
     outcome.end = end;
     return outcome;
