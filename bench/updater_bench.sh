@@ -17,7 +17,9 @@
 # 9 x 22,458,780 bytes. They are packed at fa2's default level into the
 # updater with fa2 embed. The updater's time runs from the press of "次へ"
 # on the confirmation page to the "完了" page: decompressing every entry and
-# writing it into the installed game's folder, replacing the files there.
+# writing it into the installed game's folder, replacing the files that an
+# earlier run put there (a first, untimed run puts them there). The copies
+# likewise replace older copies of the same files that are on the disk.
 # Best of RUNS (default 5) runs each. Then one more updater run shows where
 # its time goes (phases seen from the game folder) and its memory: the
 # counters that the updater process reports, and the peak of the wine

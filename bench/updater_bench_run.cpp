@@ -3,21 +3,26 @@
 //
 //   updater_bench_run UPDATER_EXE GAME_FOLDER SOURCE_FOLDER [RUNS]
 //
-// Installs the game of GAME_FOLDER (installed_game.h), then RUNS times (5 by
-// default), one after the other in each round:
+// Installs the game of GAME_FOLDER (installed_game.h) and runs the updater
+// once untimed, so that the game holds an older copy of every file of the
+// update, as a game being updated does. Then RUNS times (5 by default), one
+// after the other in each round:
 //   - the updater, played through, its update run timed from the press of
-//     "次へ" on the confirmation page until the "完了" page is there;
+//     "次へ" on the confirmation page until the "完了" page is there: it
+//     replaces the files that the run before wrote;
 //   - CopyFileA of every file of SOURCE_FOLDER (the update's files,
-//     unpacked) into a fresh folder on C:, timed as a whole;
-//   - a durable copy: each file copied with CopyFileA and then flushed with
-//     FlushFileBuffers before the next one, as the updater must have its
-//     files on the disk before it puts them in place.
-// Each copy's folder is deleted before the next step, so that no step waits
-// for the disk on bytes that an earlier one left behind.
+//     unpacked) over copies of them in a folder on C:, timed as a whole;
+//   - a durable copy: the same, each file flushed with FlushFileBuffers
+//     before the next one, as the updater must have its files on the disk
+//     before it puts them in place.
+// Every step finds the files that it replaces on the disk, and leaves its
+// own there before the next step, so that no step waits for the disk on
+// bytes that an earlier one left behind.
 // Then one more updater run, not timed, that watches the game folder every
 // millisecond for the phases of the run (planning until the first staged
 // file, decoding until every staged file has its entry's time, flushing until
-// the first old file is moved aside, the commit and the end) and reads the
+// the first old file is moved aside, the commit and the end, and the old
+// files' deletion that goes on behind the last page) and reads the
 // updater's memory counters at its end.
 // Prints each time, the best of each, the profile, and last the line
 //   apply: updater X.XX s, durable copy Y.YY s, ratio R.RR
@@ -143,13 +148,17 @@ int ProfileUpdater(const std::string& updater, const std::string& game, int file
   }
   WaitUntil([&] { return ReadControl(wizard, IDC_NEXT).text == "完了"; }, 600000);
   const double end = Seconds() - start;
+  // The old files go on a thread of their own while the page is shown.
+  WaitUntil([&] { return LookAtFolder(game, doneBefore).backups == 0; }, 600000);
+  const double deleted = Seconds() - start;
   std::printf("profile (one more run, the folder watched every millisecond):\n");
   std::printf("  plan (until the first staged file)    %.2f s\n", planned);
   std::printf("  create and decode (all staged files)  %.2f s\n", decoded - planned);
   std::printf("  flush (until the first old file moves) %.2f s\n", flushed - decoded);
   std::printf("  commit (renames)                      %.2f s\n", committed - flushed);
-  std::printf("  finish (backups deleted, page shown)  %.2f s\n", end - committed);
+  std::printf("  finish (page shown)                   %.2f s\n", end - committed);
   std::printf("  whole run                             %.2f s\n", end);
+  std::printf("  old files deleted, behind the page    %.2f s more\n", deleted - end);
 
   HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process.pid());
   PROCESS_MEMORY_COUNTERS_EX counters = {};
@@ -167,8 +176,26 @@ int ProfileUpdater(const std::string& updater, const std::string& game, int file
   return run.finished && run.exitCode == 1;
 }
 
-// Copies every file of a folder into a fresh folder; returns the seconds and
-// adds the bytes copied.
+// Copies every file of source into target, flushing each when durable.
+int CopyFiles(const std::string& source, const std::string& target,
+              const std::vector<std::pair<std::string, unsigned long long>>& files, int durable) {
+  for (const auto& [name, size] : files) {
+    const std::string copy = target + "\\" + name;
+    if (!CopyFileA((source + "\\" + name).c_str(), copy.c_str(), FALSE)) return 0;
+    if (durable) {
+      HANDLE file = CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file == INVALID_HANDLE_VALUE) return 0;
+      const BOOL flushed = FlushFileBuffers(file);
+      CloseHandle(file);
+      if (!flushed) return 0;
+    }
+  }
+  return 1;
+}
+
+// Copies every file of a folder over copies of them already on the disk;
+// returns the seconds and adds the bytes copied.
 double TimeCopy(const std::string& source, const std::string& target, int durable,
                 unsigned long long* bytes) {
   RemoveTree(target);
@@ -184,20 +211,11 @@ double TimeCopy(const std::string& source, const std::string& target, int durabl
                            found.nFileSizeLow);
   } while (FindNextFileA(search, &found));
   FindClose(search);
-  double start = Seconds();
-  for (const auto& [name, size] : files) {
-    const std::string copy = target + "\\" + name;
-    if (!CopyFileA((source + "\\" + name).c_str(), copy.c_str(), FALSE)) return -1;
-    if (durable) {
-      HANDLE file = CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (file == INVALID_HANDLE_VALUE) return -1;
-      const BOOL flushed = FlushFileBuffers(file);
-      CloseHandle(file);
-      if (!flushed) return -1;
-    }
-  }
-  double seconds = Seconds() - start;
+  if (!CopyFiles(source, target, files, 1)) return -1;  // the older copies, on the disk
+  const double start = Seconds();
+  if (!CopyFiles(source, target, files, durable)) return -1;
+  const double seconds = Seconds() - start;
+  if (!durable && !CopyFiles(source, target, files, 1)) return -1;
   RemoveTree(target);
   *bytes = 0;
   for (const auto& file : files) *bytes += file.second;
@@ -217,6 +235,11 @@ int main(int argc, char** argv) {
   std::string installed;
   if (!InstallGameFromFolder(WinePath(argv[2]), 1, &installed)) return 2;
 
+  // The files that every timed run replaces.
+  if (TimeUpdater(updater) < 0) {
+    std::printf("the first updater run failed\n");
+    return 1;
+  }
   double bestUpdater = 1e9;
   double bestCopy = 1e9;
   double bestDurable = 1e9;
