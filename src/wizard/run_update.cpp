@@ -5,6 +5,7 @@
 #include "config/settings_access_win32.h"
 #include "platform/set_info_text.h"
 #include "platform/update_error.h"
+#include "platform/update_journal.h"
 #include "resources/dialog_ids.h"
 #include "wizard/run_update_steps.h"
 #include "wizard/update_dialog.h"
@@ -60,4 +61,6 @@ void RunUpdate(HWND dialog) {
   }
   if (!FinishUpdate(dialog, plan)) return;
   ShowCompleted(dialog);
+  // The old files go while the player reads the last page.
+  FinishJournal();
 }

@@ -75,7 +75,6 @@ int FinishUpdate(HWND dialog, UpdatePlan& plan) {
     FailCommit(dialog, plan);
     return 0;
   }
-  FinishJournal();
   // A kept file loses its read-only mark like a written one, so that the next
   // update can replace it.
   for (int i = 0; i < plan.Count; ++i) {

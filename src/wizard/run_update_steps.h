@@ -45,9 +45,9 @@ int CommitUpdateItems(HWND dialog, UpdatePlan& plan);
 // could not. Files copied from the disc stay.
 void RollBackUpdate(UpdatePlan& plan);
 
-// Marks the run complete in the journal, then deletes the backups and the
-// journal. Returns 1; on 0 the run has been rolled back and reported, and the
-// dialog is ended.
+// Marks the run complete in the journal and ends the plan; the
+// caller then has the backups and the journal deleted (FinishJournal). Returns
+// 1; on 0 the run has been rolled back and reported, and the dialog is ended.
 int FinishUpdate(HWND dialog, UpdatePlan& plan);
 
 // Copies the disc items in order, asking for discs as needed. Returns 1 when
