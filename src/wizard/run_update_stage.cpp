@@ -33,8 +33,8 @@ int WriteStagedBytes(PlannedItem& item, const uint8_t* bytes, size_t size) {
 
 // Decodes the item's entry part by part through the worker's buffer and
 // writes each part to the staged file, so that an entry of any size takes no
-// more memory than the buffer. The system writes the file out to the disk in
-// the background; the run waits for it before the commit.
+// more memory than the buffer. Putting the file on the disk is left to the
+// flushing thread (fill_staged_files.cpp).
 int WriteEntryInParts(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
   ArchiveEntryStream stream;
   ArchiveProblem why;
