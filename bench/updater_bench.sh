@@ -30,7 +30,7 @@
 [[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
-corpus=$(cd "${1:-../shared/corpus}" && pwd)
+corpus=$(cd "${1:-bench/corpus}" && pwd)
 runs=${2:-5}
 
 cmake --preset native >/dev/null

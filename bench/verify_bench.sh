@@ -14,7 +14,7 @@
 [[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
-corpus=$(cd "${1:-../shared/corpus}" && pwd)
+corpus=$(cd "${1:-bench/corpus}" && pwd)
 runs=${2:-5}
 command -v libdeflate-gunzip >/dev/null || { echo "verify_bench: libdeflate-gunzip missing (scripts/deps.sh installs it)" >&2; exit 1; }
 
