@@ -14,4 +14,4 @@ add_library(fa2core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/config/setup_lists.cpp
   ${CMAKE_CURRENT_LIST_DIR}/config/update_items.cpp)
 target_include_directories(fa2core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(fa2core PRIVATE xxhash)
+target_link_libraries(fa2core PRIVATE xxhash zstd_headers)
