@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "archive/archive_names.h"
+#include "fa2/patch/patch_text.h"
 #include "fa2/host_files.h"
 #include "fa2/names.h"
 
@@ -111,6 +112,13 @@ std::string DescribeArchiveProblem(const ArchiveReader& reader, uint32_t index,
       return label + ": stored entry has " + stored + " bytes but should have " + unpacked;
     case kArchiveEntryTooLarge:
       return label + ": " + stored + " stored bytes cannot decode to " + unpacked + " bytes";
+    case kArchiveEntryIsPatch:
+      return label + ": is a patch, not the file";
+    case kArchivePatchRecord:
+    case kArchivePatchFrame:
+    case kArchivePatchDamaged:
+    case kArchivePatchMismatch:
+      return label + ": " + DescribePatchProblem(why);
     default:
       return label + ": compressed data does not decode to " + unpacked + " bytes within its " +
              stored + " stored bytes";
