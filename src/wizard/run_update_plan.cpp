@@ -7,6 +7,7 @@
 #include "archive/archive_reader.h"
 #include "platform/disk_space.h"
 #include "platform/join_path.h"
+#include "wizard/item_patches.h"
 
 namespace {
 
@@ -95,14 +96,14 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
   }
 
   // The archive is flat: the folders of ItemName only place the file on disk.
-  if (!FindArchiveEntry(&State.Archive, item.ItemName + item.BaseOffset, &planned.EntryIndex)) {
+  if (!FindItemEntry(item.ItemName + item.BaseOffset, planned)) {
     return FailItem(planned, "Can't Find File in Resource !!");
   }
   // A size that no stream can reach is found out when the entry is staged,
   // after its free-space check, as for any other damaged stream.
   ArchiveProblem why;
   if (!CheckArchiveEntry(&State.Archive, planned.EntryIndex, &why) &&
-      why != kArchiveEntryTooLarge) {
+      why != kArchiveEntryTooLarge && why != kArchiveEntryIsPatch) {
     return FailItem(planned, "RESOURCE READ ERROR");
   }
   planned.Entry = &State.Archive.Entries[planned.EntryIndex];
@@ -118,6 +119,7 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
     planned.Action = ItemAction::Keep;
     return 1;
   }
+  if (!ChooseItemPatch(item.ItemName + item.BaseOffset, planned)) return 0;
   planned.Action = ItemAction::PlaceEntry;
   return 1;
 }

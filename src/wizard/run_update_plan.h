@@ -42,6 +42,7 @@ struct PlannedItem {
   // PlaceEntry: the entry, by its index in State.Archive, and its record.
   uint32_t EntryIndex;
   const ArchiveEntry* Entry;
+  int Patched;  // the entry is a patch made from the installed file (item_patches.h)
   // PlaceData: the player's file, read whole (a GlobalAlloc block).
   void* DataBlock;
   uint32_t DataSize;

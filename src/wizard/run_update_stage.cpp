@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "archive/archive_reader.h"
+#include "wizard/item_patches.h"
 #include "wizard/run_update_plan.h"
 
 namespace {
@@ -109,6 +110,7 @@ int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
     item.DataBlock = nullptr;
     return ok;
   }
+  if (item.Patched) return WritePatchedFile(item);
   if (!WriteEntryInParts(item, buffer, bufferSize)) return 0;
   const FILETIME time = {item.Entry->FileTimeLow, item.Entry->FileTimeHigh};
   if (!SetFileTime(item.StagedFile, &time, &time, &time)) return FailItem(item, nullptr);

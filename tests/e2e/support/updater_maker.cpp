@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "fa2/archive_writer.h"
+#include "fa2/patch/patch_maker.h"
 #include "fa2/pe_resources.h"
 #include "harness/test_env.h"
 
@@ -12,12 +13,25 @@ std::vector<uint8_t> MakeArchiveImage(const std::vector<ArchiveFile>& files) {
   std::string error;
   for (const ArchiveFile& file : files) {
     PackedEntry entry;
+    if (!file.full) continue;
     if (!PackEntry(file.name, file.fileTime, reinterpret_cast<const uint8_t*>(file.content.data()),
                    file.content.size(), file.store, &entry, &error)) {
       ADD_FAILURE() << "packing " << file.name << ": " << error;
       return {};
     }
     entries.push_back(std::move(entry));
+  }
+  for (const ArchiveFile& file : files) {
+    for (const std::string& base : file.patchFrom) {
+      PackedEntry entry;
+      if (!PackPatchEntry(file.name, file.fileTime, reinterpret_cast<const uint8_t*>(base.data()),
+                          base.size(), reinterpret_cast<const uint8_t*>(file.content.data()),
+                          file.content.size(), 3, &entry, &error)) {  // fast: applying is the point
+        ADD_FAILURE() << "making a patch of " << file.name << ": " << error;
+        return {};
+      }
+      entries.push_back(std::move(entry));
+    }
   }
   std::vector<uint8_t> image;
   if (!BuildArchiveImage(entries, true, &image, &error)) {

@@ -13,9 +13,14 @@ struct ArchiveFile {
   std::string content;  // bytes
   uint64_t fileTime = 0x01D9000000000000ull;  // a FILETIME in 2023
   bool store = false;   // store plain instead of compressing when that pays
+  // Patch entries after all full entries, one from each of these earlier
+  // contents of the file; full = false leaves out the full entry.
+  std::vector<std::string> patchFrom = {};
+  bool full = true;
 };
 
-// The archive image of files, in this order, with a compressed directory.
+// The archive image of files, in this order (their patches after them), with
+// a compressed directory.
 // Fails the current test (and returns an empty image) when packing fails.
 std::vector<uint8_t> MakeArchiveImage(const std::vector<ArchiveFile>& files);
 
