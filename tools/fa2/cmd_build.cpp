@@ -13,7 +13,7 @@
 const char kBuildHelp[] =
     "Usage: fa2 build FOLDER -o UPDATER [--level N] [--stub STUB_EXE] [--mtime TIME]\n"
     "                 [--setup SETUP.INI] [--icon FILE.ico] [--version KEY=VALUE]...\n"
-    "                 [--force]\n"
+    "                 [--from OLD_GAME]... [--keep-full] [--force]\n"
     "\n"
     "Makes the updater UPDATER from FOLDER, which holds UPDATE.INI and the\n"
     "update's files: packs the folder's files as 'fa2 pack' does, checks the\n"
@@ -25,6 +25,8 @@ const char kBuildHelp[] =
     "  --level N             compression from 1 to 9 (see 'fa2 pack'); 6 when not given\n"
     "  --mtime TIME          give every entry this last-write time (see 'fa2 pack')\n"
     "  --setup SETUP.INI     check against the installed game's SETUP.INI too\n"
+    "  --from OLD_GAME       patch entries from an earlier version (see 'fa2 pack')\n"
+    "  --keep-full           keep the full entries beside the patches (see 'fa2 pack')\n"
     FA2_BRANDING_HELP
     "  --force               embed even when the check finds errors\n"
     "  -h, --help            show this help\n";
@@ -68,6 +70,8 @@ int RunBuild(int argc, char** argv) {
   std::string folder, output, stub, mtime, setupPath, level;
   bool force = false, optionsEnded = false;
   int given = 0;
+  std::vector<std::string> from;  // passed on to the pack
+  bool keepFull = false;
   BrandingOptions brandingOptions;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -78,7 +82,8 @@ int RunBuild(int argc, char** argv) {
       if (taken) continue;
     }
     const bool takesValue = arg == "-o" || arg == "--output" || arg == "--stub" ||
-                            arg == "--mtime" || arg == "--setup" || arg == "--level";
+                            arg == "--mtime" || arg == "--setup" || arg == "--level" ||
+                            arg == "--from";
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       folder = arg;
       ++given;
@@ -87,6 +92,10 @@ int RunBuild(int argc, char** argv) {
     } else if (takesValue) {
       if (i + 1 >= argc || argv[i + 1][0] == '\0')
         return ReportUsageError("build", arg + " needs a value");
+      if (arg == "--from") {
+        from.push_back(argv[++i]);
+        continue;
+      }
       std::string& target = arg == "--stub"    ? stub
                             : arg == "--mtime" ? mtime
                             : arg == "--setup" ? setupPath
@@ -95,6 +104,8 @@ int RunBuild(int argc, char** argv) {
       target = argv[++i];
     } else if (arg == "--force") {
       force = true;
+    } else if (arg == "--keep-full") {
+      keepFull = true;
     } else {
       return ReportUsageError("build", "unknown option " + arg);
     }
@@ -134,6 +145,8 @@ int RunBuild(int argc, char** argv) {
   std::vector<std::string> pack = {"-o", archive};
   if (!mtime.empty()) pack.insert(pack.end(), {"--mtime", mtime});
   if (!level.empty()) pack.insert(pack.end(), {"--level", level});
+  for (const std::string& old : from) pack.insert(pack.end(), {"--from", old});
+  if (keepFull) pack.push_back("--keep-full");
   pack.insert(pack.end(), {"--", folder});
   if (Verbosity() > 0) std::fprintf(stderr, "fa2: build: packing %s\n", folder.c_str());
   if (const int packed = RunWith(RunPack, pack)) {

@@ -6,6 +6,8 @@
 #include "fa2/archive_file.h"
 #include "fa2/archive_image.h"
 #include "fa2/commands.h"
+#include "fa2/patch/patch_checks.h"
+#include "fa2/patch/patch_findings.h"
 #include "fa2/host_files.h"
 #include "fa2/names.h"
 #include "fa2/update_check.h"
@@ -56,8 +58,12 @@ int ReadUpdateForCheck(const std::vector<uint8_t>& payload, UpdateCheckInput* in
   const ArchiveReader& reader = archive.reader;
   input->updateIni = nullptr;
   input->entries.clear();
-  for (uint32_t i = 0; i < reader.EntryCount; ++i)
+  for (uint32_t i = 0; i < reader.EntryCount; ++i) {
+    // A file's patches stand for it only where the archive has no full
+    // entry of its name, and then once.
+    if (IsPatchBesideItsFile(reader, i)) continue;
     input->entries.push_back({EntryName(reader.Entries[i]), reader.Entries[i].UnpackedSize});
+  }
   // The updater's own lookup: the first entry of the name.
   uint32_t index = 0;
   if (FindArchiveEntry(&reader, "UPDATE.INI", &index)) {
@@ -83,7 +89,8 @@ int CheckUpdatePayload(const std::string& path, const std::vector<uint8_t>& payl
     return -1;
   }
   input.setupIni = setupIni;
-  const std::vector<CheckFinding> findings = CheckUpdate(input);
+  std::vector<CheckFinding> findings = CheckUpdate(input);
+  AddPatchFindings(payload, &findings);
   const int errors = CountFindings(findings, FindingLevel::Error);
   if (json) {
     std::fputs(FindingsToJson(findings).c_str(), stdout);

@@ -8,6 +8,7 @@
 #include "fa2/branding_options.h"
 #include "fa2/commands.h"
 #include "fa2/host_files.h"
+#include "fa2/patch/patch_checks.h"
 #include "fa2/pe_resources.h"
 
 const char kEmbedHelp[] =
@@ -32,7 +33,8 @@ const char kEmbedHelp[] =
     "  --force               embed even when 'fa2 check' finds errors\n"
     "  -h, --help            show this help\n"
     "\n"
-    "Refused: an update with errors (unless --force), a signed STUB_EXE (sign\n"
+    "Refused: an update with errors (unless --force), a STUB_EXE that cannot\n"
+    "apply the archive's patch entries, a signed STUB_EXE (sign\n"
     "the updater after embedding), a damaged executable or archive, and an\n"
     "updater that would pass 4 GiB.\n";
 
@@ -123,6 +125,10 @@ int EmbedUpdate(const std::string& stubPath, const std::string& archivePath,
   }
 
   if (!ReadHostFile(stubPath, UINT32_MAX, &stub, &error)) {
+    ReportError(stubPath, error);
+    return kExitFailed;
+  }
+  if (!CheckStubTakesArchive(stub.data(), stub.size(), archive, &error)) {
     ReportError(stubPath, error);
     return kExitFailed;
   }

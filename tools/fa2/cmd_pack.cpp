@@ -20,10 +20,11 @@
 #include "fa2/file_time.h"
 #include "fa2/host_files.h"
 #include "fa2/names.h"
+#include "fa2/patch/patch_pack.h"
 
 const char kPackHelp[] =
     "Usage: fa2 pack -o ARCHIVE [--level N] [--store] [--plain-directory]\n"
-    "                [--mtime TIME] FILE_OR_FOLDER...\n"
+    "                [--mtime TIME] [--from OLD_GAME]... [--keep-full] FILE_OR_FOLDER...\n"
     "\n"
     "Makes the FA2 archive ARCHIVE. Entries follow the order of the arguments; a\n"
     "folder adds its regular files (not its sub-folders, which are named in a\n"
@@ -41,6 +42,14 @@ const char kPackHelp[] =
     "                        times slower than 6); 6 when not given\n"
     "  --store               store every entry without compression\n"
     "  --plain-directory     store the directory without compression\n"
+    "  --from OLD_GAME       also make patch entries from an earlier version: a folder\n"
+    "                        laid out as the installed game (below InstPath). Each\n"
+    "                        plain, \"u\" or \"o\" item of UPDATE.INI whose file is at\n"
+    "                        its place there gets a patch from that file, kept when\n"
+    "                        clearly smaller than the full entry; a file patched from\n"
+    "                        every OLD_GAME loses its full entry. May be repeated\n"
+    "  --keep-full           keep every full entry, as the fallback for installed\n"
+    "                        files that no patch was made from\n"
     "  -h, --help            show this help\n"
     "\n"
     "Refused: two names that the updater cannot tell apart (it compares them\n"
@@ -206,7 +215,7 @@ void PackWorker(PackQueue* q, const std::vector<PackSource>* sources, bool store
 }
 
 int WriteArchive(const std::string& output, const std::vector<PackSource>& sources, bool store,
-                 bool plainDirectory, int level) {
+                 bool plainDirectory, int level, std::vector<PackedEntry>* patches) {
   // The archive is made under a temporary name and takes its real name only
   // when it is complete, so a failed pack never leaves a broken archive.
   const std::string partial = output + ".partial";
@@ -278,6 +287,14 @@ int WriteArchive(const std::string& output, const std::vector<PackSource>& sourc
   }
   stopWorkers();
   progress.Clear();
+  for (const PackedEntry& patch : *patches) {
+    if (!AddArchiveEntry(&writer, patch, &error)) {
+      ReportError(output, error + " when adding a patch");
+      AbandonArchive(&writer);
+      RemoveHostFile(partial);
+      return kExitFailed;
+    }
+  }
   uint64_t size = 0;
   if (!FinishArchive(&writer, &size, &error)) {
     ReportError(partial, error);
@@ -291,9 +308,26 @@ int WriteArchive(const std::string& output, const std::vector<PackSource>& sourc
     return kExitFailed;
   }
   if (Verbosity() >= 0)
-    std::printf("%s: %zu entries, %s → %s bytes\n", output.c_str(), sources.size(),
+    std::printf("%s: %zu entries, %s → %s bytes\n", output.c_str(), sources.size() + patches->size(),
                 FormatCount(total).c_str(), FormatCount(size).c_str());
   return kExitOk;
+}
+
+// Makes the patches from the --from folders and leaves out the full entries
+// that they make unneeded.
+int AddUpdatePatches(std::vector<PackSource>* sources, const std::vector<std::string>& from,
+                     bool keepFull, int level, std::vector<PackedEntry>* patches) {
+  std::vector<PatchInput> inputs;
+  for (const PackSource& source : *sources)
+    inputs.push_back({source.path, source.name, source.lastWrite});
+  PatchOutcome outcome;
+  if (!MakeUpdatePatches(inputs, from, keepFull, level, &outcome)) return 0;
+  std::vector<PackSource> kept;
+  for (size_t i = 0; i < sources->size(); ++i)
+    if (!outcome.dropFull[i]) kept.push_back(std::move((*sources)[i]));
+  *sources = std::move(kept);
+  *patches = std::move(outcome.patches);
+  return 1;
 }
 
 }  // namespace
@@ -314,11 +348,17 @@ int RunPack(int argc, char** argv) {
     level = text[0] - '0';
     return true;
   };
-  std::vector<std::string> inputs;
+  std::vector<std::string> inputs, from;
+  bool keepFull = false;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       inputs.push_back(arg);
+    } else if (arg == "--from") {
+      if (i + 1 >= argc) return ReportUsageError("pack", "--from needs a folder");
+      from.push_back(argv[++i]);
+    } else if (arg == "--keep-full") {
+      keepFull = true;
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "-o" || arg == "--output") {
@@ -358,5 +398,8 @@ int RunPack(int argc, char** argv) {
   if (haveMtime) {
     for (PackSource& source : sources) source.lastWrite = mtime;
   }
-  return WriteArchive(output, sources, store, plainDirectory, level);
+  std::vector<PackedEntry> patches;
+  if (!from.empty() && !AddUpdatePatches(&sources, from, keepFull, level, &patches))
+    return kExitFailed;
+  return WriteArchive(output, sources, store, plainDirectory, level, &patches);
 }

@@ -7,17 +7,22 @@
 #include "fa2/archive_image.h"
 #include "fa2/commands.h"
 #include "fa2/names.h"
+#include "fa2/patch/patch_checks.h"
 
 const char kVerifyHelp[] =
-    "Usage: fa2 verify ARCHIVE\n"
+    "Usage: fa2 verify [--from OLD_GAME]... ARCHIVE\n"
     "\n"
     "Checks the header and the directory of ARCHIVE and every entry: its name,\n"
     "that its data lies within the archive before the directory, and that a\n"
     "compressed entry decodes to exactly its unpacked size within its stored\n"
     "size. For an updater, also checks its payload against the digest stored\n"
     "beside it (resource \"UPDATE\" 103), as the updater does when it starts.\n"
+    "Patch entries: their records and frames are checked; with --from, every\n"
+    "patch whose base file (same name, size and XXH3-128) is below an OLD_GAME\n"
+    "folder is applied and its result compared with the new file's XXH3-128.\n"
     "Prints every fault found and exits with 1, or exits with 0.\n"
     "\n"
+    "  --from OLD_GAME  a folder laid out as an installed earlier version\n"
     "  -h, --help  show this help\n";
 
 int RunVerify(int argc, char** argv) {
@@ -26,7 +31,19 @@ int RunVerify(int argc, char** argv) {
     return kExitOk;
   }
   std::string path;
-  if (const int usage = TakeOneArchive("verify", argc, argv, &path)) return usage;
+  std::vector<std::string> from;
+  std::vector<char*> rest;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--from" && i + 1 < argc)
+      from.push_back(argv[++i]);
+    else if (arg == "--from")
+      return ReportUsageError("verify", "--from needs a folder");
+    else
+      rest.push_back(argv[i]);
+  }
+  if (const int usage = TakeOneArchive("verify", static_cast<int>(rest.size()), rest.data(), &path))
+    return usage;
 
   ArchiveBytes archive;
   std::string error;
@@ -37,6 +54,12 @@ int RunVerify(int argc, char** argv) {
   }
   std::vector<std::string> problems, notes;
   int ok = VerifyArchive(archive.data, archive.size, &problems, &notes);
+  if (ok && !from.empty()) {
+    OpenedArchive opened;
+    std::string ignored;
+    ok = OpenArchiveImage(archive.data, archive.size, &opened, &ignored) &&
+         ApplyPatchesFrom(opened.reader, from, &problems, &notes);
+  }
   if (digest.IsUpdater && !digest.HasRecord) notes.push_back(DescribePayloadDigest(digest));
   if (digest.HasRecord && digest.Check != kDigestMatches) {
     problems.push_back(DescribePayloadDigest(digest));
