@@ -5,10 +5,12 @@
 #include <cstring>
 
 #include "common/updater_state_win32.h"
+#include "platform/run_log_win32.h"
 
 static_assert(kListSlotSize == kPathSize, "list items land in the state's path slots");
 
 int ShowSetupError(const char* text) {
+  LogBox("VARDELIX", text);
   return MessageBoxA(State.OwnerWindow, text, "VARDELIX", MB_OK | MB_ICONERROR);
 }
 

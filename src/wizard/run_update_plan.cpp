@@ -7,6 +7,7 @@
 #include "archive/archive_reader.h"
 #include "platform/disk_space.h"
 #include "platform/join_path.h"
+#include "platform/run_log_win32.h"
 
 namespace {
 
@@ -70,7 +71,10 @@ DataRead ReadDataFile(PlannedItem& planned) {
 int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
              UpdatePlan& plan) {
   // A path that does not fit would name another file: the item fails.
-  if (!ComposeTarget(item, planned.Target, plan)) return FailItem(planned, nullptr);
+  if (!ComposeTarget(item, planned.Target, plan)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);  // the reason that the log gives
+    return FailItem(planned, nullptr);
+  }
   const DWORD attributes = GetFileAttributesA(planned.Target);
   planned.TargetAttributes = attributes;
   if ((overwriteOnly || item.Kind == UpdateKind::Overwrite) && !IsFile(attributes)) {
@@ -111,6 +115,7 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
     return FailItem(planned, shortfall);
   }
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetLastError(ERROR_ACCESS_DENIED);  // what a write over the folder would give
     return FailItem(planned, nullptr);  // a folder in the way
   }
   if (item.Kind == UpdateKind::Update && attributes != INVALID_FILE_ATTRIBUTES &&
@@ -138,6 +143,7 @@ int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
 }
 
 int FailItem(PlannedItem& item, const char* text) {
+  LogItemFailure(item.Target, text);
   item.Failed = 1;
   lstrcpynA(item.FailureText, text ? text : "", kLongTextSize);
   return 0;

@@ -27,6 +27,10 @@ TEST(StartUp, ADamagedPayloadIsAResourceReadError) {
   RunResult run = s.Run();
   ExpectEnd(run, 0);
   ExpectBoxes(run, {{"UPDATE", "RESOURCE READ ERROR"}});
+  // Without UPDATE.INI's GameDir, the run log takes the updater's own name.
+  const std::string log = FileText(TempFolder() + "updater_update.log").value_or("");
+  EXPECT_NE(log.find("box [UPDATE] RESOURCE READ ERROR\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("exit code 0\r\n"), std::string::npos) << log;
 }
 
 // Every file below the folder with its bytes and last-write time.
