@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "fa2/update_check.h"
+#include "fa2/check/update_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -1,5 +1,6 @@
 #include "wizard/run_update.h"
 
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "config/decimal.h"
 #include "config/settings_access_win32.h"
@@ -44,7 +45,7 @@ void RunUpdate(HWND dialog) {
   CollectUpdateItems(items);
   CollectDiscCopyItems(items);
   if (items.UpdateCount == 0 && items.CopyCount == 0) {
-    ShowUpdateError("No 'UpdateFileXX' and 'CopyFileXX'");
+    ShowUpdateError(kNothingAppliesMessage);
     EndDialog(dialog, -1);
     return;
   }

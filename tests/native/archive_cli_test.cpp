@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "archive_test_streams.h"
-#include "fa2/file_time.h"
+#include "fa2/host/file_time.h"
 
 namespace {
 

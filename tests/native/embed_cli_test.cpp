@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "fa2/pe_resources.h"
+#include "fa2/pe/pe_resources.h"
 #include "pe_test_image.h"
 
 namespace {
@@ -283,6 +283,40 @@ TEST_F(EmbedCli, ChecksFirstAndBuildsFromAFolder) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("/updater.exe: no updater stub beside fa2"), std::string::npos) << r.err;
   EXPECT_FALSE(Exists(Path("c.exe")));
+
+  // The folder as the updater will see it: what each item does, and the
+  // encodings of UPDATE.INI (line 3 holds its first non-ASCII character).
+  const std::string utf8 =
+      "[SETUP]\r\nCompanyName=Maker\r\nGameTitle=\xe6\x98\x9f\r\nGameClass=Window\r\n"
+      "GameDir=Game\r\n[UPDATE]\r\nUpdateFile00=d,DATA.BIN\r\n";
+  const struct {
+    const char* what;
+    std::string updateIni;
+    std::vector<std::string> args;
+    int exitCode;
+    const char* said;  // in the output, standard or error
+  } cases[] = {
+      {"plan of the sample", "", {"check", "--plan", SOURCE_DIR "/examples/sample-update"}, 0,
+       "UpdateFile03\tevery install mode\td: written where no readable file is\t"
+       "DataPath\\CONFIG.DAT\tCONFIG.DAT\t64 bytes\n"},
+      {"plan of a folder", utf8, {"check", "--plan", Path("upd")}, 1, "DataPath\\DATA.BIN"},
+      {"UTF-8 fails build", utf8,
+       {"-q", "build", Path("upd"), "--output=" + Path("u.exe"), "--stub=" + Path("stub.exe")}, 1,
+       "UPDATE.INI is UTF-8 text, not CP932 (line 3 "},
+      {"UTF-8 converted", utf8,
+       {"build", Path("upd"), "-o" + Path("u.exe"), "--stub", Path("stub.exe"), "--convert-utf8"},
+       0, "converted from UTF-8 to CP932"},
+  };
+  for (const auto& c : cases) {
+    if (!c.updateIni.empty()) WriteText(Path("upd/UPDATE.INI"), c.updateIni);
+    r = Fa2(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.what << ": " << r.err;
+    EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << c.what << ": " << r.out << r.err;
+    // Summaries name what the user asked for, never a temporary file.
+    EXPECT_EQ((r.out + r.err).find(".partial"), std::string::npos) << c.what;
+    EXPECT_EQ(Exists(Path("u.exe")), c.exitCode == 0 && c.args[0] == "build") << c.what;
+  }
+  EXPECT_NE(ReadText(Path("upd/UPDATE.INI")).find("GameTitle=\x90\xaf\r\n"), std::string::npos);
 
   // extract --keep leaves an existing file alone.
   WriteText(Path("x/DATA.BIN"), "mine");

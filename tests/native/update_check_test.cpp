@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fa2/update_check.h"
+#include "fa2/check/update_check.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "harness/import_patch.h"
 #include "harness/message_boxes.h"
 #include "harness/test_archive.h"
-#include "fa2/archive_writer.h"
+#include "fa2/archive/archive_writer.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "fa2/pe_resources.h"
+#include "fa2/pe/pe_resources.h"
 #include "harness/test_env.h"
 
 namespace {
@@ -23,7 +23,7 @@ std::string Payload(size_t size, uint32_t seed) {
     seed = seed * 1103515245u + 12345u;
     c = static_cast<char>(seed >> 16);
   }
-  s.replace(0, 4, std::string("FA2\0", 4));
+  s.replace(0, 4, std::string(kArchiveMagic, sizeof kArchiveMagic));
   return s;
 }
 

@@ -18,7 +18,7 @@
 
 #include "archive/archive_directory_win32.h"
 #include "common/updater_state_win32.h"
-#include "fa2/archive_writer.h"
+#include "fa2/archive/archive_writer.h"
 #include "harness/message_boxes.h"
 #include "harness/test_env.h"
 #include "platform/update_journal.h"

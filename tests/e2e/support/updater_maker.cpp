@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "fa2/archive_writer.h"
-#include "fa2/pe_resources.h"
+#include "fa2/archive/archive_writer.h"
+#include "fa2/pe/pe_resources.h"
 #include "harness/test_env.h"
 
 std::vector<uint8_t> MakeArchiveImage(const std::vector<ArchiveFile>& files) {

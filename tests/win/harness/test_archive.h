@@ -18,7 +18,7 @@
 
 #include "archive/archive_reader.h"
 #include "common/updater_state_win32.h"
-#include "fa2/encoder.h"
+#include "fa2/archive/encoder.h"
 
 // 2020-01-01 00:00:00 UTC as a FILETIME.
 constexpr uint64_t kTestEntryTime = 132223104000000000ULL;
@@ -92,8 +92,9 @@ class TestArchive {
       payload += stored;
       payload.resize(AlignedStoredSize(static_cast<uint32_t>(payload.size())), '\0');
     }
-    ArchiveHeader header = {{'F', 'A', '2', '\0'}, 0, static_cast<uint32_t>(payload.size()),
+    ArchiveHeader header = {{}, 0, static_cast<uint32_t>(payload.size()),
                             static_cast<uint32_t>(records.size())};
+    std::memcpy(header.Magic, kArchiveMagic, sizeof header.Magic);
     std::memcpy(payload.data(), &header, sizeof header);
     payload.append(reinterpret_cast<const char*>(records.data()),
                    records.size() * sizeof(ArchiveEntry));
