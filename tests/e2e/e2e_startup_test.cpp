@@ -26,7 +26,7 @@ TEST(StartUp, ADamagedPayloadIsAResourceReadError) {
   s.rawPayload = payload;
   RunResult run = s.Run();
   ExpectEnd(run, 0);
-  ExpectBoxes(run, {{"UPDATE", "RESOURCE READ ERROR"}});
+  ExpectBoxes(run, {{"UPDATE", kReadErrorMessage}});
 }
 
 // Every file below the folder with its bytes and last-write time.
@@ -97,7 +97,7 @@ TEST(StartUp, AnArchiveWithoutUpdateIniEndsAfterTheLookupMessage) {
   s.files = {{"readme.txt", "no description here"}};
   RunResult run = s.Run();
   ExpectEnd(run, 0);
-  ExpectBoxes(run, {{"UPDATE", "Can't Find File in Resource !!"}});
+  ExpectBoxes(run, {{"UPDATE", kNoEntryMessage}});
 }
 
 TEST(StartUp, EachRequiredKeyIsReportedWhenMissingOrEmpty) {
@@ -126,7 +126,7 @@ TEST(StartUp, AMissingAgreementEntryShowsTwoBoxesInOrder) {
     s.files = {{"other.txt", "x"}};
     RunResult run = s.Run();
     ExpectEnd(run, 0);
-    ExpectBoxes(run, {{"UPDATE", "Can't Find File in Resource !!"},
+    ExpectBoxes(run, {{"UPDATE", kNoEntryMessage},
                       {"UPDATE", "'同意書.txt' not found at UPDATE.FA3"}});
   }
 }

@@ -1,44 +1,21 @@
 // `fa2 embed`, and the other subcommands reading an updater, run as a
 // publisher runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "fa2/pe/pe_resources.h"
+#include "fa2_run.h"
 #include "pe_test_image.h"
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteText(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-struct Fa2Run {
-  int exitCode;
-  std::string out, err;
-};
-
-class EmbedCli : public ::testing::Test {
+class EmbedCli : public Fa2Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/fa2_embed_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    Fa2Test::SetUp();
     // A clean update with DATA.BIN; one.fa2 lacks that entry, so it fails the check.
     WriteText(Path("UPDATE.INI"),
               "[SETUP]\r\nCompanyName=Maker\r\nGameTitle=Game\r\nGameClass=Window\r\n"
@@ -64,19 +41,6 @@ class EmbedCli : public ::testing::Test {
     stub_ = BuildTestPe(pe);
     WriteText(Path("stub.exe"), std::string(stub_.begin(), stub_.end()));
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-  Fa2Run Fa2(const std::vector<std::string>& args) {
-    std::string command = "'" FA2_PATH "'";
-    for (const std::string& a : args) command += " '" + a + "'";
-    command += " >'" + dir_ + "/.out' 2>'" + dir_ + "/.err'";
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-            ReadText(dir_ + "/.out"), ReadText(dir_ + "/.err")};
-  }
-
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
   // What `fa2 list` prints: the same for an archive and for an updater that
   // carries it, but for the updater's first line about its digest.
   std::string Listing(const std::string& file) {
@@ -101,7 +65,6 @@ class EmbedCli : public ::testing::Test {
     WriteText(copy, bytes);
   }
 
-  std::string dir_;
   std::vector<uint8_t> stub_;
 };
 

@@ -73,8 +73,8 @@ BOOL CALLBACK CountLanguage(HMODULE, LPCSTR, LPCSTR, WORD, LONG_PTR count) {
 
 int LanguagesOfPayload(const ResourceModule& m) {
   int count = 0;
-  EnumResourceLanguagesA(m.module, "UPDATE", MAKEINTRESOURCEA(102), CountLanguage,
-                         reinterpret_cast<LONG_PTR>(&count));
+  EnumResourceLanguagesA(m.module, kPayloadResourceType, MAKEINTRESOURCEA(kPayloadResourceId),
+                         CountLanguage, reinterpret_cast<LONG_PTR>(&count));
   return count;
 }
 
@@ -114,9 +114,9 @@ void ExpectWorkingUpdater(const std::string& path, const std::string& payload) {
   ResourceModule updater(path), helper(PE_EMBED_HELPER);
   ASSERT_NE(updater.module, nullptr) << GetLastError();
   ASSERT_NE(helper.module, nullptr);
-  EXPECT_EQ(updater.Bytes("UPDATE", MAKEINTRESOURCEA(102)), payload);
-  EXPECT_NE(FindResourceExA(updater.module, "UPDATE", MAKEINTRESOURCEA(102),
-                            MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)),
+  EXPECT_EQ(updater.Bytes(kPayloadResourceType, MAKEINTRESOURCEA(kPayloadResourceId)), payload);
+  EXPECT_NE(FindResourceExA(updater.module, kPayloadResourceType,
+                            MAKEINTRESOURCEA(kPayloadResourceId), kPayloadResourceLanguage),
             nullptr);
   EXPECT_EQ(LanguagesOfPayload(updater), 1);
   for (const auto& [type, name] : kOtherResources) {

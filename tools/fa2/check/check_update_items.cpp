@@ -118,8 +118,9 @@ void CheckUpdateItems(CheckContext& c, ItemTally* tally) {
     CheckItemTokens(c, key, value, tokens, nameAt, consumed);
     if (name.empty()) {
       Error(c, "UPDATE", key, value, "the item has no name",
-            std::string("the updater looks for an entry with an empty name: ") + QuoteMessage(kNoEntryMessage) +
-                ", then " + QuoteMessage(kWriteFailedMessage) + "; the run stops");
+            "the updater looks for an entry with an empty name: " +
+                QuoteMessage(kNoEntryMessage) + ", then " + QuoteMessage(kWriteFailedMessage) +
+                "; the run stops");
       continue;
     }
     const std::string base = name.substr(static_cast<size_t>(item.BaseOffset));

@@ -21,13 +21,13 @@ void Add(CheckContext& c, FindingLevel level, const std::string& section, const 
                        problem, player});
 }
 
-void Error(CheckContext& c, const std::string& section, const std::string& key, const std::string& value,
-           const std::string& problem, const std::string& player) {
+void Error(CheckContext& c, const std::string& section, const std::string& key,
+           const std::string& value, const std::string& problem, const std::string& player) {
   Add(c, FindingLevel::Error, section, key, value, problem, player);
 }
 
-void Warning(CheckContext& c, const std::string& section, const std::string& key, const std::string& value,
-             const std::string& problem, const std::string& player) {
+void Warning(CheckContext& c, const std::string& section, const std::string& key,
+             const std::string& value, const std::string& problem, const std::string& player) {
   Add(c, FindingLevel::Warning, section, key, value, problem, player);
 }
 
@@ -38,7 +38,9 @@ long FindEntry(CheckContext& c, const std::string& name) {
   return static_cast<long>(it->second);
 }
 
-bool IsInstallMode(const CheckContext& c, int mode) { return !c.setupRead || mode < c.installSelects; }
+bool IsInstallMode(const CheckContext& c, int mode) {
+  return !c.setupRead || mode < c.installSelects;
+}
 
 std::string Quote(const std::string& cp932) { return "'" + DisplayArchiveName(cp932) + "'"; }
 
@@ -55,7 +57,8 @@ std::string QuoteMessage(const char* format, const std::string& first, const std
   return "\"" + text + "\"";
 }
 
-void ReportHiddenKeys(CheckContext& c, const char* stem, int end, void (*format)(char*, size_t, int)) {
+void ReportHiddenKeys(CheckContext& c, const char* stem, int end,
+                      void (*format)(char*, size_t, int)) {
   if (end >= kUpdateListKeys) return;
   char gap[kUpdateKeyNameSize];
   format(gap, sizeof gap, end);

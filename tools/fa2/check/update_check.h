@@ -4,7 +4,7 @@
 //
 // The check reads UPDATE.INI through the same parsers as the updater (the
 // list tokenizer, the item parsers, the decimal conversion) over a model of
-// the platform's INI reader (fa2/profile_text.h), so that it sees each key as
+// the platform's INI reader (fa2/check/profile_text.h), so that it sees each key as
 // the updater sees it. Optionally it reads the installed game's SETUP.INI for
 // the disc names and the install modes.
 //

@@ -6,27 +6,6 @@
 #include "fa2/host/host_files.h"
 #include "fa2/host/names.h"
 
-namespace {
-
-// Writes bytes to path under a temporary name first, so that a failure never
-// leaves the publisher's file half written.
-int ReplaceFileBytes(const std::string& path, const std::string& bytes, std::string* error) {
-  const std::string partial = path + ".partial";
-  FILE* file = OpenHostFile(partial, "wb", error);
-  if (file == nullptr) return 0;
-  int written = WriteHostBytes(file, bytes.data(), bytes.size(), error);
-  std::string closeError;
-  if (!CloseHostFile(file, &closeError) && written) {
-    written = 0;
-    *error = closeError;
-  }
-  if (written && ReplaceHostFile(partial, path, error)) return 1;
-  RemoveHostFile(partial);
-  return 0;
-}
-
-}  // namespace
-
 int ConvertUpdateIniToCp932(std::vector<PackSource>* sources) {
   PackSource* source = nullptr;
   for (PackSource& s : *sources) {
@@ -67,7 +46,7 @@ int ConvertUpdateIniToCp932(std::vector<PackSource>* sources) {
                                   ": a character that CP932 cannot write; nothing converted");
     return 0;
   }
-  if (!ReplaceFileBytes(source->path, cp932, &error)) {
+  if (!WriteHostFileWhole(source->path, cp932.data(), cp932.size(), &error)) {
     ReportError(source->path, error);
     return 0;
   }

@@ -99,6 +99,11 @@ int ReplaceHostFile(const std::string& from, const std::string& to, std::string*
 // Deletes path; failures are ignored.
 void RemoveHostFile(const std::string& path);
 
+// Writes the bytes as the file at path, under a temporary name beside it
+// first (path + ".partial"), so that a failure never leaves a half-written
+// file under the real name; the temporary file is removed on failure.
+int WriteHostFileWhole(const std::string& path, const void* data, size_t size, std::string* error);
+
 // The folder and the name joined with the host's separator.
 std::string JoinHostPath(const std::string& folder, const std::string& name);
 

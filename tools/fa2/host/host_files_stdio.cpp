@@ -33,3 +33,18 @@ int CloseHostFile(FILE* file, std::string* error) {
   if (!flushed || !closed) return FailWithErrno(error);
   return 1;
 }
+
+int WriteHostFileWhole(const std::string& path, const void* data, size_t size, std::string* error) {
+  const std::string partial = path + ".partial";
+  FILE* file = OpenHostFile(partial, "wb", error);
+  if (file == nullptr) return 0;
+  int written = WriteHostBytes(file, data, size, error);
+  std::string closeError;
+  if (!CloseHostFile(file, &closeError) && written) {
+    written = 0;
+    *error = closeError;
+  }
+  if (written && ReplaceHostFile(partial, path, error)) return 1;
+  RemoveHostFile(partial);
+  return 0;
+}

@@ -39,23 +39,8 @@ int MakeUpdater(const std::string& stubPath, const std::string& archiveLabel,
     return 0;
   }
 
-  // Written under a temporary name first, so that a failure never leaves a
-  // half-written updater under the real one.
-  const std::string partial = output + ".partial";
-  FILE* file = OpenHostFile(partial, "wb", &error);
-  if (!file) {
-    ReportError(partial, error);
-    return 0;
-  }
-  int written = WriteHostBytes(file, updater.data(), updater.size(), &error);
-  std::string closeError;
-  if (!CloseHostFile(file, &closeError) && written) {
-    written = 0;
-    error = closeError;
-  }
-  if (!written || !ReplaceHostFile(partial, output, &error)) {
-    ReportError(written ? output : partial, error);
-    RemoveHostFile(partial);
+  if (!WriteHostFileWhole(output, updater.data(), updater.size(), &error)) {
+    ReportError(output, error);
     return 0;
   }
   *updaterSize = updater.size();

@@ -1,8 +1,8 @@
 // Making an updater: the work of 'fa2 embed' and of the last step of 'fa2
 // build'. The archive is verified as 'fa2 verify' does and its update checked
 // as 'fa2 check' does; then the stub is read, the archive embedded with the
-// branding, and the updater written. Every failure is reported (fa2/cli/
-// report.h) naming its file.
+// branding, and the updater written. Every failure is reported
+// (fa2/cli/report.h) naming its file.
 #ifndef FA2_PE_MAKE_UPDATER_H
 #define FA2_PE_MAKE_UPDATER_H
 

@@ -101,7 +101,7 @@ int FindUpdatePayload(const uint8_t* data, size_t size, size_t* offset, size_t* 
 // directory and the checksum are updated, and whatever follows the image's
 // data in the file (COFF symbols, appended data) is kept after the new
 // section. When the stub has a load configuration whose DependentLoadFlags
-// is 0, it is set to the system folder only (fa2/pe_load_config.h). A signed
+// is 0, it is set to the system folder only (fa2/pe/pe_load_config.h). A signed
 // stub is refused, since the change would break its signature. With
 // branding, the stub's icon and version resource are replaced as
 // ApplyBranding (pe_branding.h) says. Returns 1 with the new file in *out, or
