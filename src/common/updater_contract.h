@@ -19,7 +19,7 @@ constexpr uint16_t kPayloadResourceId = 102;
 // The payload's digest record (archive/payload_digest.h) beside it: the same
 // type, id 103.
 constexpr uint16_t kPayloadDigestResourceId = 103;
-// The language of both, and of the updater's other resources.
+// The language of both (and of the icon and version that fa2 adds).
 constexpr uint16_t kPayloadResourceLanguage = 1041;
 
 // The first four bytes of every archive.
