@@ -1,5 +1,6 @@
 #include "driver/launch_sequence.h"
 
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "config/setup_description_win32.h"
 #include "platform/run_log_win32.h"
@@ -75,6 +76,6 @@ int RunLaunchSequence(HINSTANCE instance) {
   // The wizard is closed by now; a box owned by the closed dialog could be
   // lost behind other windows, so this one has no owner.
   State.OwnerWindow = nullptr;
-  ShowUpdateError("アップデートが中断されました");
+  ShowUpdateError(kInterruptedMessage);
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "archive/archive_directory_win32.h"
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "config/settings_access_win32.h"
 #include "driver/install_record.h"
@@ -25,12 +26,10 @@
 
 namespace {
 
-constexpr int kPayloadId = 102;
-
 // Finds and locks the payload resource. It stays where the loader mapped it
 // and is only ever read.
 int LockPayload(HINSTANCE instance) {
-  HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(kPayloadId), kPayloadResourceType);
+  HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(kPayloadResourceId), kPayloadResourceType);
   if (!resource) return 0;
   DWORD size = SizeofResource(instance, resource);
   if (size == 0) return 0;
@@ -73,14 +72,14 @@ int LoadEntryText(const char* key, char** buffer) {
   const uint8_t* content = LoadArchiveEntry(name, &count);
   if (!content) {
     char message[kLongTextSize];
-    wsprintfA(message, "'%s' not found at UPDATE.FA3", name);
+    wsprintfA(message, kEntryNotFoundFormat, name);
     ShowUpdateError(message);
     return 0;
   }
   char* block = static_cast<char*>(GlobalAlloc(GPTR, SIZE_T{count} + 2));
   if (!block) {
     ReleaseArchiveEntry(content);
-    ShowUpdateError("Can't Allocate Memory !!");
+    ShowUpdateError(kNoMemoryMessage);
     return 0;
   }
   std::memcpy(block, content, count);
@@ -107,7 +106,7 @@ int RunUpdater(HINSTANCE instance) {
 
   State.Directory = LoadArchiveDirectory();
   if (!State.Directory) {
-    ShowUpdateError("RESOURCE READ ERROR");
+    ShowUpdateError(kReadErrorMessage);
     return 0;
   }
   State.DirectoryEntries = State.Archive.Entries;

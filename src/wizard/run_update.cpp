@@ -1,5 +1,6 @@
 #include "wizard/run_update.h"
 
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "config/decimal.h"
 #include "config/settings_access_win32.h"
@@ -46,7 +47,7 @@ void RunUpdate(HWND dialog) {
   CollectDiscCopyItems(items);
   LogLine("update run: %i update and %i disc item(s) apply", items.UpdateCount, items.CopyCount);
   if (items.UpdateCount == 0 && items.CopyCount == 0) {
-    ShowUpdateError("No 'UpdateFileXX' and 'CopyFileXX'");
+    ShowUpdateError(kNothingAppliesMessage);
     EndDialog(dialog, -1);
     return;
   }

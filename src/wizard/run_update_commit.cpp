@@ -1,5 +1,6 @@
 // The commit of the staged items, its roll-back, and the end of a complete
 // run.
+#include "common/updater_contract.h"
 #include "platform/run_log_win32.h"
 #include "platform/update_error.h"
 #include "wizard/run_update_plan.h"
@@ -44,7 +45,7 @@ int PlaceItem(const PlannedItem& item) {
 }
 
 void FailCommit(HWND dialog, UpdatePlan& plan) {
-  ShowUpdateError("ファイルの書き込みに失敗しました");
+  ShowUpdateError(kWriteFailedMessage);
   RollBackUpdate(plan);
   EndDialog(dialog, -1);
 }

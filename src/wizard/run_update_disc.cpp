@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "platform/join_path.h"
 #include "platform/run_log_win32.h"
@@ -18,7 +19,7 @@ enum class DiscSearch { Found, Cancelled };
 // The copy failure box, owned by the dialog; the run then ends.
 void FailCopy(HWND dialog, const DiscCopyItem& item) {
   char text[kLongTextSize];
-  wsprintfA(text, "SETUP.INI : \"%s\" のコピーに失敗しました", item.Path);
+  wsprintfA(text, kDiscCopyFailedFormat, item.Path);
   LogBox(State.Caption, text);
   MessageBoxA(dialog, text, State.Caption, MB_ICONERROR);
   EndDialog(dialog, -1);

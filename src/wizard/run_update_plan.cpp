@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "archive/archive_reader.h"
+#include "common/updater_contract.h"
 #include "platform/disk_space.h"
 #include "platform/join_path.h"
 #include "platform/run_log_win32.h"
@@ -92,7 +93,7 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
       case DataRead::NoMemory:
         // The player's file is there; the archive's copy must not replace it
         // only because it could not be held in memory.
-        return FailItem(planned, "Can't Allocate Memory !!");
+        return FailItem(planned, kNoMemoryMessage);
       case DataRead::NotReadable:
         break;  // taken from the archive like a missing file
     }
@@ -100,14 +101,14 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
 
   // The archive is flat: the folders of ItemName only place the file on disk.
   if (!FindArchiveEntry(&State.Archive, item.ItemName + item.BaseOffset, &planned.EntryIndex)) {
-    return FailItem(planned, "Can't Find File in Resource !!");
+    return FailItem(planned, kNoEntryMessage);
   }
   // A size that no stream can reach is found out when the entry is staged,
   // after its free-space check, as for any other damaged stream.
   ArchiveProblem why;
   if (!CheckArchiveEntry(&State.Archive, planned.EntryIndex, &why) &&
       why != kArchiveEntryTooLarge) {
-    return FailItem(planned, "RESOURCE READ ERROR");
+    return FailItem(planned, kReadErrorMessage);
   }
   planned.Entry = &State.Archive.Entries[planned.EntryIndex];
   char shortfall[kLongTextSize];

@@ -1,5 +1,6 @@
 // Planning and staging the update items, and the report of the first item
 // that fails.
+#include "common/updater_contract.h"
 #include "platform/update_error.h"
 #include "wizard/log_update_plan.h"
 #include "wizard/run_update_plan.h"
@@ -60,7 +61,7 @@ int StageUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly
   lstrcpynA(failureText, plan.Items[failedAt].FailureText, kLongTextSize);
   RollBackUpdate(plan);
   if (failureText[0]) ShowUpdateError(failureText);
-  ShowUpdateError("ファイルの書き込みに失敗しました");
+  ShowUpdateError(kWriteFailedMessage);
   EndDialog(dialog, -1);
   return 0;
 }

@@ -92,12 +92,12 @@ struct FaultCase {
 // Each case fails after at least one item could have been written: the game
 // folder must come out of the run byte for byte, time for time as it went in.
 TEST(StagedRun, AFailedOrCancelledRunLeavesEveryFileAsItWas) {
-  const std::string interrupted = "アップデートが中断されました";
-  const std::string writeFailed = "ファイルの書き込みに失敗しました";
+  const std::string interrupted = kInterruptedMessage;
+  const std::string writeFailed = kWriteFailedMessage;
   const std::vector<FaultCase> cases = {
       {"the second item's entry is missing",
        "UpdateFile00=file.dat\r\nUpdateFile01=missing.dat\r\n", {},
-       {"Can't Find File in Resource !!", writeFailed, interrupted},
+       {kNoEntryMessage, writeFailed, interrupted},
        {"\\missing.dat: Can't Find File in Resource !!"}},
       {"a folder is in the way of the third item",
        "UpdateFile00=file.dat\r\nUpdateFile01=new.dat\r\nUpdateFile02=dir.dat\r\n", {},

@@ -8,12 +8,9 @@
 #include <string>
 #include <vector>
 
-struct ArchiveFile {
-  std::string name;     // entry name, CP932
-  std::string content;  // bytes
-  uint64_t fileTime = 0x01D9000000000000ull;  // a FILETIME in 2023
-  bool store = false;   // store plain instead of compressing when that pays
-};
+#include "test_archives.h"
+
+using ArchiveFile = TestFile;
 
 // The archive image of files, in this order, with a compressed directory.
 // Fails the current test (and returns an empty image) when packing fails.
