@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "archive/decompress.h"
-#include "fa2/encoder.h"
+#include "fa2/archive/encoder.h"
 
 namespace {
 

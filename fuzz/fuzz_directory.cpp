@@ -13,7 +13,7 @@
 #include "archive/archive_names.h"
 #include "archive/archive_reader.h"
 #include "archive/patch_records.h"
-#include "fa2/archive_image.h"
+#include "fa2/archive/archive_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> payload(data, data + size);

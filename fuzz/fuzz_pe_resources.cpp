@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "archive/payload_digest.h"
-#include "fa2/pe_branding.h"
-#include "fa2/pe_resources.h"
+#include "fa2/pe/pe_branding.h"
+#include "fa2/pe/pe_resources.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ void CheckUpdater(const std::vector<uint8_t>& file, const uint8_t* payload, size
   // The digest record beside the payload vouches for exactly that payload.
   ResourceTree tree;
   if (!ReadResourceTree(image, &tree, &error)) abort();
-  const ResourceLeaf* record = FindResource(tree, ResourceKey{1, kUpdateResourceType, 0},
+  const ResourceLeaf* record = FindResource(tree, ResourceKey{1, kPayloadResourceTypeWide, 0},
                                             ResourceKey{0, u"", kPayloadDigestResourceId});
   if (!record ||
       CheckPayloadDigest(record->Data, record->Size, payload, payloadSize) != kDigestMatches)

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/decompress.h"
-#include "fa2/encoder.h"
+#include "fa2/archive/encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t inputSize) {
   if (inputSize == 0) return 0;

@@ -1,11 +1,13 @@
-// UPDATE.INI and SETUP.INI of any shape through fa2's update check: the INI
-// model, the item parsers and every finding's text. Nothing may read outside
-// the given bytes, and every finding must name a level and a problem.
+// UPDATE.INI and SETUP.INI of any shape through fa2's update check and its
+// plan: the INI model, the item parsers, every finding's text and every plan
+// line. Nothing may read outside the given bytes, every finding must name a
+// level and a problem, and every plan line has its six columns.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-#include "fa2/update_check.h"
+#include "fa2/check/update_check.h"
+#include "fa2/check/update_plan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -24,6 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const CheckFinding& finding : CheckUpdate(input)) {
     if (finding.problem.empty() || finding.player.empty()) std::abort();
     FormatFinding(finding);
+  }
+  for (const std::string& line : PlanUpdate(input)) {
+    size_t tabs = 0;
+    for (char c : line) tabs += c == '\t';
+    if (tabs < 5) std::abort();
   }
   return 0;
 }

@@ -2,8 +2,10 @@
 # Makes the publisher's kit: builds fa2 for Linux (native preset) and fa2.exe
 # and updater.exe for Windows (windows preset), installs both builds with
 # `cmake --install` into one folder, and packs it as
-# build/kit/game-updater-kit.tar.gz and .zip. The kit holds bin/ (the three
-# programs), GUIDE.md, UPDATE.INI.example and licenses/.
+# build/kit/game-updater-kit.tar.gz and .zip. The kit holds bin/ (fa2,
+# fa2.exe, updater.exe and play-updater.exe), GUIDE.md, the reference of
+# UPDATE.INI and SETUP.INI with an example of each, try-updater.sh, LICENSE,
+# THIRD-PARTY-NOTICES.txt and licenses/.
 [[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +14,7 @@ scripts/deps.sh
 cmake --preset native >/dev/null
 cmake --build --preset native -j2 --target fa2
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j2 --target fa2 updater
+cmake --build --preset windows -j2 --target fa2 updater sample_run
 
 name=game-updater-kit
 stage=build/kit/$name

@@ -18,6 +18,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/updater_contract.h"  // kArchiveMagic
+
 static_assert(std::endian::native == std::endian::little,
               "the archive records are read by copying them into memory as they are");
 
@@ -33,7 +35,7 @@ constexpr uint32_t kEntryStored = 1;
 constexpr uint32_t kEntryCompressed = 2;
 
 struct ArchiveHeader {
-  char Magic[4];             // "FA2\0"; the updater's own payload is not checked
+  char Magic[4];             // kArchiveMagic; the updater's own payload is not checked
   uint32_t Flags;            // kArchiveDirectoryCompressed
   uint32_t DirectoryOffset;  // from the first byte of the archive
   uint32_t EntryCount;

@@ -12,7 +12,6 @@ namespace {
 // What the block holds for each entry: its record and its data position.
 constexpr uint64_t kBlockBytesPerEntry = kArchiveEntrySize + sizeof(uint64_t);
 
-constexpr char kMagic[4] = {'F', 'A', '2', '\0'};
 
 int Refuse(ArchiveProblem problem, ArchiveProblem* why) {
   *why = problem;
@@ -31,7 +30,7 @@ int ArchiveBlockSize(const uint8_t* payload, size_t payloadSize, int options,
     return Refuse(kArchiveTooShort, why);
   ArchiveHeader header;
   std::memcpy(&header, payload, kArchiveHeaderSize);
-  if ((options & kArchiveCheckMagic) && std::memcmp(header.Magic, kMagic, sizeof kMagic) != 0)
+  if ((options & kArchiveCheckMagic) && std::memcmp(header.Magic, kArchiveMagic, sizeof kArchiveMagic) != 0)
     return Refuse(kArchiveNotFa2, why);
 
   const uint64_t size = payloadSize;

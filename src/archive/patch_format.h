@@ -11,8 +11,8 @@
 // of the same name or none. Full entries are found and read as ever: name
 // lookups pass over patch entries.
 //
-// An updater that knows patch entries says so in its stub: resource
-// "UPDATE"/104 holds a StubFeatures record with kStubFeaturePatches set.
+// An updater that knows patch entries says so in its stub: its feature
+// record (common/updater_contract.h) has kStubFeaturePatches set.
 // `fa2 embed` puts an archive with patches only into such a stub, so that an
 // older updater never writes a patch as if it were the file.
 //
@@ -23,6 +23,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "common/updater_contract.h"
 
 // ArchiveEntry.Flags of a patch entry.
 constexpr uint32_t kEntryPatch = 4;
@@ -50,12 +52,5 @@ struct PatchRecord {
   uint8_t BaseHash[16];
   uint8_t NewHash[16];
 };
-
-// The stub's feature record, resource "UPDATE"/104: tag "FA2F", then a
-// 32-bit set of features.
-constexpr uint32_t kStubFeaturesResourceId = 104;
-constexpr size_t kStubFeaturesSize = 8;
-constexpr char kStubFeaturesTag[4] = {'F', 'A', '2', 'F'};
-constexpr uint32_t kStubFeaturePatches = 1;
 
 #endif

@@ -22,8 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// The record's resource id, under the payload's type "UPDATE".
-constexpr uint32_t kPayloadDigestResourceId = 103;
+#include "common/updater_contract.h"  // the record's resource id
 
 constexpr size_t kDigestRecordHeaderSize = 12;
 constexpr uint16_t kDigestRecordVersion = 1;

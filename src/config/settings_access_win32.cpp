@@ -4,11 +4,14 @@
 
 #include <cstring>
 
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
+#include "platform/run_log_win32.h"
 
 static_assert(kListSlotSize == kPathSize, "list items land in the state's path slots");
 
 int ShowSetupError(const char* text) {
+  LogBox("VARDELIX", text);
   return MessageBoxA(State.OwnerWindow, text, "VARDELIX", MB_OK | MB_ICONERROR);
 }
 
@@ -23,7 +26,7 @@ int ReadSetupKey(const char* key, char* out, int size) {
   if (ReadKey(State.SetupIniPath, "SETUP", key, out, size)) return 1;
   if (State.KeysOptional == 0) {
     char message[kLongTextSize];
-    wsprintfA(message, "SETUP.INI : %s キーが存在しません", key);
+    wsprintfA(message, kKeyMissingFormat, "SETUP.INI", key);
     ShowSetupError(message);
   }
   return 0;
@@ -33,7 +36,7 @@ int ReadUpdateKey(const char* section, const char* key, char* out, int size) {
   if (ReadKey(State.UpdateIniPath, section, key, out, size)) return 1;
   if (State.KeysOptional == 0) {
     char message[kLongTextSize];
-    wsprintfA(message, "%s : %s キーが存在しません", section, key);
+    wsprintfA(message, kKeyMissingFormat, section, key);
     ShowSetupError(message);
   }
   return 0;

@@ -1,7 +1,9 @@
 #include "driver/launch_sequence.h"
 
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "config/setup_description_win32.h"
+#include "platform/run_log_win32.h"
 #include "platform/update_error.h"
 #include "platform/update_journal.h"
 #include "resources/dialog_ids.h"
@@ -38,6 +40,7 @@ int WaitForGameToClose(const char* title) {
               "「%s」が実行中です。アップデートを続行する場合はゲームを終了してから [OK] "
               "を、アップデートを中止する場合は [キャンセル] を押して下さい",
               title);
+    LogBox(State.Caption, text);
     if (MessageBoxA(nullptr, text, State.Caption, MB_OKCANCEL) != IDOK) {
       BringForward(game);
       return 0;
@@ -50,9 +53,12 @@ int WaitForGameToClose(const char* title) {
 int RunLaunchSequence(HINSTANCE instance) {
   if (!LoadSetupDescription()) return 0;
   ComposeCaption();
+  LogLine("installed game: \"%s\", window class %s; caption \"%s\"", State.GameTitle,
+          State.GameClass, State.Caption);
 
   HWND other = FindWindowA(MAKEINTATOM(kDialogClassAtom), State.Caption);
   if (other) {
+    LogLine("another updater of this game has its wizard open: it comes to the front instead");
     BringForward(other);
     return 0;
   }
@@ -64,11 +70,12 @@ int RunLaunchSequence(HINSTANCE instance) {
   INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), nullptr, UpdateDlgProc, 0);
   // A complete run may still be deleting the old files.
   WaitForJournalFinished();
+  LogLine(result == 0 ? "wizard: ended with 完了" : "wizard: ended before the update was complete");
   if (result == 0) return 1;
 
   // The wizard is closed by now; a box owned by the closed dialog could be
   // lost behind other windows, so this one has no owner.
   State.OwnerWindow = nullptr;
-  ShowUpdateError("アップデートが中断されました");
+  ShowUpdateError(kInterruptedMessage);
   return 0;
 }

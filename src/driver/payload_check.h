@@ -5,8 +5,7 @@
 
 #include <windows.h>
 
-// The resource type of the payload (id 102) and of its digest record.
-constexpr char kPayloadResourceType[] = "UPDATE";
+#include "common/updater_contract.h"
 
 // What the player is told when the check fails.
 extern const char kDamagedUpdaterMessage[];

@@ -9,13 +9,16 @@
 #include <cstring>
 
 #include "archive/archive_directory_win32.h"
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "config/settings_access_win32.h"
 #include "driver/install_record.h"
 #include "driver/launch_sequence.h"
 #include "driver/payload_check.h"
+#include "driver/run_log_start.h"
 #include "driver/temp_files.h"
 #include "driver/update_message.h"
+#include "platform/run_log_win32.h"
 #include "platform/system_library.h"
 #include "platform/update_error.h"
 #include "platform/update_journal.h"
@@ -23,12 +26,10 @@
 
 namespace {
 
-constexpr int kPayloadId = 102;
-
 // Finds and locks the payload resource. It stays where the loader mapped it
 // and is only ever read.
 int LockPayload(HINSTANCE instance) {
-  HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(kPayloadId), kPayloadResourceType);
+  HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(kPayloadResourceId), kPayloadResourceType);
   if (!resource) return 0;
   DWORD size = SizeofResource(instance, resource);
   if (size == 0) return 0;
@@ -71,14 +72,14 @@ int LoadEntryText(const char* key, char** buffer) {
   const uint8_t* content = LoadArchiveEntry(name, &count);
   if (!content) {
     char message[kLongTextSize];
-    wsprintfA(message, "'%s' not found at UPDATE.FA3", name);
+    wsprintfA(message, kEntryNotFoundFormat, name);
     ShowUpdateError(message);
     return 0;
   }
   char* block = static_cast<char*>(GlobalAlloc(GPTR, SIZE_T{count} + 2));
   if (!block) {
     ReleaseArchiveEntry(content);
-    ShowUpdateError("Can't Allocate Memory !!");
+    ShowUpdateError(kNoMemoryMessage);
     return 0;
   }
   std::memcpy(block, content, count);
@@ -90,7 +91,12 @@ int LoadEntryText(const char* key, char** buffer) {
 // Steps 2 to 14 of the course. Every failure returns 0 at once: the common
 // end in WinMain cleans up after all of them alike.
 int RunUpdater(HINSTANCE instance) {
-  if (!LockPayload(instance)) return 0;
+  LogUpdaterStart(instance);
+  if (!LockPayload(instance)) {
+    LogLine("no update in this program: it is the updater without a payload");
+    return 0;
+  }
+  LogLine("payload: %lu bytes", static_cast<unsigned long>(State.PayloadSize));
   // A damaged download is refused before a byte of it is read or written
   // anywhere.
   if (!CheckPayload(instance)) {
@@ -100,24 +106,38 @@ int RunUpdater(HINSTANCE instance) {
 
   State.Directory = LoadArchiveDirectory();
   if (!State.Directory) {
-    ShowUpdateError("RESOURCE READ ERROR");
+    ShowUpdateError(kReadErrorMessage);
     return 0;
   }
   State.DirectoryEntries = State.Archive.Entries;
 
   // UPDATE.INI goes into a file of this process's own; any message about a
   // failed write comes from ExtractArchiveEntry.
-  if (!MakeUpdateIniPath()) return 0;
-  if (!ExtractArchiveEntry("UPDATE.INI", State.UpdateIniPath, 0)) return 0;
+  if (!MakeUpdateIniPath()) {
+    LogSystemFailure("could not make a temporary file for UPDATE.INI", "%TEMP%");
+    return 0;
+  }
+  if (!ExtractArchiveEntry("UPDATE.INI", State.UpdateIniPath, 0)) {
+    LogSystemFailure("could not write UPDATE.INI", State.UpdateIniPath);
+    return 0;
+  }
 
   if (!ReadRequiredKeys()) return 0;
   State.KeysOptional = 1;
   ReadOptionalKeys();
+  // From here on the log has its name: the game's folder name.
+  OpenRunLog(State.GameDir);
+  LogLine("update of \"%s\" (GameDir %s, CompanyName %s), UpdaterVersion \"%s\"",
+          State.GameTitle, State.GameDir, State.CompanyName, State.UpdaterVersion);
 
   if (!LoadEntryText("AgreementText", &State.AgreementBuffer)) return 0;
   if (!LoadEntryText("AgreementTitle", &State.WelcomeBuffer)) return 0;
 
+  LogLine("looking for the game: HKEY_CURRENT_USER\\Software\\%s\\%s", State.CompanyName,
+          State.GameDir);
   if (!ReadInstallRecord()) return 0;
+  LogLine("game found: InstPath \"%s\", DataPath \"%s\", InstMode %lu", State.InstPath,
+          State.DataPath, static_cast<unsigned long>(State.InstMode));
 
   // An update of this game that was killed half-way is undone before anything
   // is shown, so that the game is the old version again.
@@ -135,6 +155,7 @@ int RunUpdater(HINSTANCE instance) {
   }
 
   if (!FindSetupIni()) return 0;
+  LogLine("SETUP.INI: %s", State.SetupIniPath);
 
   return RunLaunchSequence(instance);
 }
@@ -169,5 +190,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   InitVisualStyles();
   int exitCode = RunUpdater(instance);
   CleanupTempFiles();
+  CloseRunLog(exitCode);
   return exitCode;
 }

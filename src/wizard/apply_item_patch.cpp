@@ -7,6 +7,7 @@
 // decoder's context.
 #include "archive/patch_frames.h"
 #include "archive/patch_records.h"
+#include "common/updater_contract.h"
 #include "wizard/item_patches.h"
 
 namespace {
@@ -36,7 +37,7 @@ void Unmap(MappedFile& mapped) {
 
 int FailVersion(PlannedItem& item) {
   char text[kLongTextSize];
-  wsprintfA(text, "ファイル \"%s\" はこのアップデートを適用できるバージョンではありません", item.Target);
+  wsprintfA(text, kNotPatchableFormat, item.Target);
   return FailItem(item, text);
 }
 
@@ -48,7 +49,7 @@ int WritePatchedFile(PlannedItem& item) {
   size_t frameSize;
   ArchiveProblem why;
   if (!ReadArchivePatch(&State.Archive, item.EntryIndex, &record, &frame, &frameSize, &why))
-    return FailItem(item, "RESOURCE READ ERROR");
+    return FailItem(item, kReadErrorMessage);
   const uint64_t newSize = item.Entry->UnpackedSize;
 
   // Others may read the installed file meanwhile, nobody may write it.
@@ -69,7 +70,7 @@ int WritePatchedFile(PlannedItem& item) {
     // A frame that is damaged in itself is the archive's fault; one that
     // does not make the new file from this base says the installed file has
     // changed since it was planned.
-    result = why == kArchivePatchFrame ? FailItem(item, "RESOURCE READ ERROR") : FailVersion(item);
+    result = why == kArchivePatchFrame ? FailItem(item, kReadErrorMessage) : FailVersion(item);
   } else {
     // The flushing thread's FlushFileBuffers then puts the pages on the disk.
     result = !out.View || FlushViewOfFile(out.View, 0) ? 1 : FailItem(item, nullptr);

@@ -4,6 +4,7 @@
 #include "archive/archive_reader.h"
 #include "archive/patch_records.h"
 #include "archive/payload_digest.h"
+#include "common/updater_contract.h"
 #include "wizard/item_patches.h"
 
 namespace {
@@ -62,7 +63,7 @@ int ChooseItemPatch(const char* name, PlannedItem& planned) {
   // No patch fits: the full entry, when the archive has one.
   if (!IsArchivePatch(&State.Archive, planned.EntryIndex)) return 1;
   char text[kLongTextSize];
-  wsprintfA(text, "ファイル \"%s\" はこのアップデートを適用できるバージョンではありません",
+  wsprintfA(text, kNotPatchableFormat,
             planned.Target);
   return FailItem(planned, text);
 }

@@ -18,12 +18,12 @@ int FindItemEntry(const char* name, PlannedItem& planned);
 // has patches, hashes the installed file at the target and takes the patch
 // made from it (planned.Patched, planned.EntryIndex and planned.Entry name the
 // patch). Without a match the full entry is kept; when there is none the item
-// fails with "ファイル "<target>" はこのアップデートを適用できるバージョンではありません".
+// fails with kNotPatchableFormat (common/updater_contract.h) for its target.
 // Returns 1, or 0 with the item failed.
 int ChooseItemPatch(const char* name, PlannedItem& planned);
 
 // Fills the item's staged file from its patch (see above). Returns 1, or 0
-// with the item failed: "RESOURCE READ ERROR" for a damaged frame, the
+// with the item failed: kReadErrorMessage for a damaged frame, the
 // version message for an installed file that no longer is the patch's base.
 int WritePatchedFile(PlannedItem& item);
 

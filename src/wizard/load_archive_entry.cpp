@@ -1,20 +1,21 @@
 #include <windows.h>
 
 #include "archive/archive_reader.h"
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "platform/update_error.h"
 #include "wizard/archive_entries.h"
 
 int FindPayloadEntry(const char* name, uint32_t* index) {
   if (!FindArchiveEntry(&State.Archive, name, index)) {
-    ShowUpdateError("Can't Find File in Resource !!");
+    ShowUpdateError(kNoEntryMessage);
     return 0;
   }
   // A size that no stream can reach is refused only when the entry is
   // decoded: an extraction checks the free space for it first.
   ArchiveProblem why;
   if (!CheckArchiveEntry(&State.Archive, *index, &why) && why != kArchiveEntryTooLarge) {
-    ShowUpdateError("RESOURCE READ ERROR");
+    ShowUpdateError(kReadErrorMessage);
     return 0;
   }
   return 1;
@@ -23,19 +24,19 @@ int FindPayloadEntry(const char* name, uint32_t* index) {
 uint8_t* DecodePayloadEntry(uint32_t index) {
   ArchiveProblem why;
   if (!CheckArchiveEntry(&State.Archive, index, &why)) {
-    ShowUpdateError("RESOURCE READ ERROR");
+    ShowUpdateError(kReadErrorMessage);
     return nullptr;
   }
   const uint32_t size = State.Archive.Entries[index].UnpackedSize;
   // One byte at least: a block of 0 bytes is not a block on every system.
   auto* block = static_cast<uint8_t*>(GlobalAlloc(GMEM_FIXED, size ? size : 1));
   if (!block) {
-    ShowUpdateError("Can't Allocate Memory !!");
+    ShowUpdateError(kNoMemoryMessage);
     return nullptr;
   }
   if (!ReadArchiveEntry(&State.Archive, index, block, size, &why)) {
     GlobalFree(block);
-    ShowUpdateError("RESOURCE READ ERROR");
+    ShowUpdateError(kReadErrorMessage);
     return nullptr;
   }
   return block;

@@ -1,8 +1,10 @@
 #include "wizard/run_update.h"
 
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "config/decimal.h"
 #include "config/settings_access_win32.h"
+#include "platform/run_log_win32.h"
 #include "platform/set_info_text.h"
 #include "platform/update_error.h"
 #include "platform/update_journal.h"
@@ -43,8 +45,9 @@ void RunUpdate(HWND dialog) {
   items.CopyCount = 0;
   CollectUpdateItems(items);
   CollectDiscCopyItems(items);
+  LogLine("update run: %i update and %i disc item(s) apply", items.UpdateCount, items.CopyCount);
   if (items.UpdateCount == 0 && items.CopyCount == 0) {
-    ShowUpdateError("No 'UpdateFileXX' and 'CopyFileXX'");
+    ShowUpdateError(kNothingAppliesMessage);
     EndDialog(dialog, -1);
     return;
   }
@@ -55,12 +58,14 @@ void RunUpdate(HWND dialog) {
   static UpdatePlan plan;
   if (!StageUpdateItems(dialog, items, overwriteOnly, plan)) return;
   if (!CommitUpdateItems(dialog, plan)) return;
+  LogLine("update run: every new file is in place");
   if (!CopyDiscItems(dialog, items)) {
     RollBackUpdate(plan);
     return;
   }
   if (!FinishUpdate(dialog, plan)) return;
   ShowCompleted(dialog);
+  LogLine("update run: complete");
   // The old files go while the player reads the last page.
   FinishJournal();
 }

@@ -1,5 +1,7 @@
 // The commit of the staged items, its roll-back, and the end of a complete
 // run.
+#include "common/updater_contract.h"
+#include "platform/run_log_win32.h"
 #include "platform/update_error.h"
 #include "wizard/run_update_plan.h"
 #include "wizard/run_update_steps.h"
@@ -43,7 +45,7 @@ int PlaceItem(const PlannedItem& item) {
 }
 
 void FailCommit(HWND dialog, UpdatePlan& plan) {
-  ShowUpdateError("ファイルの書き込みに失敗しました");
+  ShowUpdateError(kWriteFailedMessage);
   RollBackUpdate(plan);
   EndDialog(dialog, -1);
 }
@@ -52,14 +54,17 @@ void FailCommit(HWND dialog, UpdatePlan& plan) {
 
 int CommitUpdateItems(HWND dialog, UpdatePlan& plan) {
   int ok = FlushStagedFiles(plan);
+  if (!ok) LogLine("commit: a staged file could not be put on the disk");
   for (int i = 0; ok && i < plan.Count; ++i) {
     if (HasStagedFile(plan.Items[i])) ok = PlaceItem(plan.Items[i]);
+    if (!ok) LogSystemFailure("commit: could not put in place", plan.Items[i].Target);
   }
   if (!ok) FailCommit(dialog, plan);
   return ok;
 }
 
 void RollBackUpdate(UpdatePlan& plan) {
+  LogRollBackStart();
   DiscardStagedFiles(plan);
   char failedPath[kJournalPathSize];
   if (!RollBackJournal(failedPath)) ShowRestoreError(failedPath);
@@ -67,6 +72,7 @@ void RollBackUpdate(UpdatePlan& plan) {
   // in it now.
   for (int i = plan.CreatedCount - 1; i >= 0; --i) RemoveDirectoryA(plan.CreatedFolders[i]);
   plan.CreatedCount = 0;
+  LogRollBackEnd();
 }
 
 int FinishUpdate(HWND dialog, UpdatePlan& plan) {

@@ -2,8 +2,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
 #include "platform/join_path.h"
+#include "platform/run_log_win32.h"
 #include "platform/set_info_text.h"
 #include "wizard/run_update_steps.h"
 
@@ -17,7 +19,8 @@ enum class DiscSearch { Found, Cancelled };
 // The copy failure box, owned by the dialog; the run then ends.
 void FailCopy(HWND dialog, const DiscCopyItem& item) {
   char text[kLongTextSize];
-  wsprintfA(text, "SETUP.INI : \"%s\" のコピーに失敗しました", item.Path);
+  wsprintfA(text, kDiscCopyFailedFormat, item.Path);
+  LogBox(State.Caption, text);
   MessageBoxA(dialog, text, State.Caption, MB_ICONERROR);
   EndDialog(dialog, -1);
 }
@@ -50,6 +53,7 @@ DiscSearch SearchDisc(HWND dialog, int discNumber, char* drive) {
     char text[kLongTextSize];
     wsprintfA(text, "ＣＤ－ＲＯＭドライブに「%s」ディスク %i を入れて下さい", State.GameTitle,
               discNumber);
+    LogBox(State.Caption, text);
     if (MessageBoxA(dialog, text, State.Caption, MB_OKCANCEL) != IDOK) {
       return DiscSearch::Cancelled;
     }
@@ -167,6 +171,8 @@ int CopyDiscItems(HWND dialog, const UpdateRunItems& items) {
     operation.pTo = destination;
     operation.fFlags = isFolder ? kFolderCopyFlags : kFileCopyFlags;
     const int result = SHFileOperationA(&operation);
+    LogLine("disc item: %s to %s: shell result %i%s", source, destination, result,
+            operation.fAnyOperationsAborted ? ", stopped by the player" : "");
     if (operation.fAnyOperationsAborted) {
       EndDialog(dialog, -1);  // the player stopped it in the shell's window
       return 0;

@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "archive/archive_reader.h"
+#include "common/updater_contract.h"
 #include "platform/disk_space.h"
 #include "platform/join_path.h"
+#include "platform/run_log_win32.h"
 #include "wizard/item_patches.h"
 
 namespace {
@@ -71,7 +73,10 @@ DataRead ReadDataFile(PlannedItem& planned) {
 int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
              UpdatePlan& plan) {
   // A path that does not fit would name another file: the item fails.
-  if (!ComposeTarget(item, planned.Target, plan)) return FailItem(planned, nullptr);
+  if (!ComposeTarget(item, planned.Target, plan)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);  // the reason that the log gives
+    return FailItem(planned, nullptr);
+  }
   const DWORD attributes = GetFileAttributesA(planned.Target);
   planned.TargetAttributes = attributes;
   if ((overwriteOnly || item.Kind == UpdateKind::Overwrite) && !IsFile(attributes)) {
@@ -89,7 +94,7 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
       case DataRead::NoMemory:
         // The player's file is there; the archive's copy must not replace it
         // only because it could not be held in memory.
-        return FailItem(planned, "Can't Allocate Memory !!");
+        return FailItem(planned, kNoMemoryMessage);
       case DataRead::NotReadable:
         break;  // taken from the archive like a missing file
     }
@@ -97,14 +102,14 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
 
   // The archive is flat: the folders of ItemName only place the file on disk.
   if (!FindItemEntry(item.ItemName + item.BaseOffset, planned)) {
-    return FailItem(planned, "Can't Find File in Resource !!");
+    return FailItem(planned, kNoEntryMessage);
   }
   // A size that no stream can reach is found out when the entry is staged,
   // after its free-space check, as for any other damaged stream.
   ArchiveProblem why;
   if (!CheckArchiveEntry(&State.Archive, planned.EntryIndex, &why) &&
       why != kArchiveEntryTooLarge && why != kArchiveEntryIsPatch) {
-    return FailItem(planned, "RESOURCE READ ERROR");
+    return FailItem(planned, kReadErrorMessage);
   }
   planned.Entry = &State.Archive.Entries[planned.EntryIndex];
   char shortfall[kLongTextSize];
@@ -112,6 +117,7 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
     return FailItem(planned, shortfall);
   }
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetLastError(ERROR_ACCESS_DENIED);  // what a write over the folder would give
     return FailItem(planned, nullptr);  // a folder in the way
   }
   if (item.Kind == UpdateKind::Update && attributes != INVALID_FILE_ATTRIBUTES &&
@@ -140,6 +146,7 @@ int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
 }
 
 int FailItem(PlannedItem& item, const char* text) {
+  LogItemFailure(item.Target, text);
   item.Failed = 1;
   lstrcpynA(item.FailureText, text ? text : "", kLongTextSize);
   return 0;

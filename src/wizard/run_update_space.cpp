@@ -5,6 +5,7 @@
 #include "config/decimal.h"
 #include "config/settings_access_win32.h"
 #include "platform/disk_space.h"
+#include "platform/run_log_win32.h"
 #include "platform/set_info_text.h"
 #include "resources/dialog_ids.h"
 #include "wizard/run_update_steps.h"
@@ -32,6 +33,7 @@ int CheckRequiredSpace(HWND dialog) {
   // above 2 GiB must not read as a negative count.
   SetInfoText(dialog, "ディスク容量が足りません。\r%s ドライブに %I64u バイトの空き容量が必要です",
               root, required - freeToCaller);
+  LogLine("RequiredDiskSpace: %I64u bytes more needed on %s", required - freeToCaller, root);
   EnableButton(dialog, IDC_BACK, TRUE);
   EnableButton(dialog, IDC_NEXT, FALSE);
   EnableButton(dialog, IDC_STOP, TRUE);

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "archive/archive_reader.h"
+#include "common/updater_contract.h"
 #include "wizard/item_patches.h"
 #include "wizard/run_update_plan.h"
 
@@ -40,13 +41,13 @@ int WriteEntryInParts(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
   ArchiveEntryStream stream;
   ArchiveProblem why;
   if (!OpenArchiveEntryStream(&State.Archive, item.EntryIndex, &stream, &why)) {
-    return FailItem(item, "RESOURCE READ ERROR");
+    return FailItem(item, kReadErrorMessage);
   }
   for (;;) {
     const uint8_t* part = nullptr;
     size_t partSize = 0;
     if (!ReadArchiveEntryPart(&stream, buffer, bufferSize, &part, &partSize, &why)) {
-      return FailItem(item, "RESOURCE READ ERROR");
+      return FailItem(item, kReadErrorMessage);
     }
     if (partSize == 0) return 1;
     if (!WriteStagedBytes(item, part, partSize)) return 0;

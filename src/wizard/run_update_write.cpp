@@ -1,6 +1,8 @@
 // Planning and staging the update items, and the report of the first item
 // that fails.
+#include "common/updater_contract.h"
 #include "platform/update_error.h"
+#include "wizard/log_update_plan.h"
 #include "wizard/run_update_plan.h"
 #include "wizard/run_update_steps.h"
 
@@ -34,6 +36,7 @@ uint64_t PendingRoom(const UpdatePlan& plan, int index) {
 int StageUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly,
                      UpdatePlan& plan) {
   const int planned = PlanUpdateItems(items.UpdateItems, items.UpdateCount, overwriteOnly, plan);
+  LogUpdatePlan(plan);
   // The items before a failing one are staged all the same: one of them may
   // fail first in list order, and the player is told about that one.
   int failedAt = planned ? -1 : plan.Count - 1;
@@ -58,7 +61,7 @@ int StageUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly
   lstrcpynA(failureText, plan.Items[failedAt].FailureText, kLongTextSize);
   RollBackUpdate(plan);
   if (failureText[0]) ShowUpdateError(failureText);
-  ShowUpdateError("ファイルの書き込みに失敗しました");
+  ShowUpdateError(kWriteFailedMessage);
   EndDialog(dialog, -1);
   return 0;
 }

@@ -82,7 +82,7 @@ TEST_F(RunningGame, OkAsksAgainUntilTheGameIsClosedThenTheWizardOpens) {
   ExpectEnd(run, 0);
   ASSERT_GE(run.boxes.size(), 4u);
   std::vector<Box> expected(run.boxes.size() - 1, RunningBox("テストゲーム"));
-  expected.push_back({kCaption, "アップデートが中断されました"});
+  expected.push_back({kCaption, kInterruptedMessage});
   ExpectBoxes(run, expected);
 }
 
@@ -115,7 +115,7 @@ TEST_F(RunningGame, WindowOfTheUpdateIniClassIsNotTheGame) {
   ASSERT_TRUE(ClickButton(wizard, IDC_STOP));
   RunResult run = process.Wait();
   ExpectEnd(run, 0);
-  ExpectBoxes(run, {{kCaption, "アップデートが中断されました"}});
+  ExpectBoxes(run, {{kCaption, kInterruptedMessage}});
 }
 
 }  // namespace

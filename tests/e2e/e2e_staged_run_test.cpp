@@ -67,34 +67,59 @@ std::string DiscFolder() {
   return length && length < sizeof folder ? HostPath(folder) : std::string();
 }
 
+// The system's text for an error, as the run log gives it.
+std::string SystemReason(DWORD error) {
+  char text[512] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                     FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                 nullptr, error, 0, text, sizeof text, nullptr);
+  std::string reason = text;
+  while (!reason.empty() && (reason.back() == ' ' || reason.back() == '\r' || reason.back() == '\n'))
+    reason.pop_back();
+  return reason + " (error " + std::to_string(error) + ")";
+}
+
 struct FaultCase {
   const char* what;
   std::string updateSection;
   std::vector<int> answers;
   std::vector<std::string> boxes;
+  // What the run log must say besides the boxes (paths below the
+  // installation folder start with "\\").
+  std::vector<std::string> logSays;
 };
 
 // Each case fails after at least one item could have been written: the game
 // folder must come out of the run byte for byte, time for time as it went in.
 TEST(StagedRun, AFailedOrCancelledRunLeavesEveryFileAsItWas) {
-  const std::string interrupted = "アップデートが中断されました";
-  const std::string writeFailed = "ファイルの書き込みに失敗しました";
+  const std::string interrupted = kInterruptedMessage;
+  const std::string writeFailed = kWriteFailedMessage;
   const std::vector<FaultCase> cases = {
       {"the second item's entry is missing",
        "UpdateFile00=file.dat\r\nUpdateFile01=missing.dat\r\n", {},
-       {"Can't Find File in Resource !!", writeFailed, interrupted}},
+       {kNoEntryMessage, writeFailed, interrupted},
+       {"\\missing.dat: Can't Find File in Resource !!"}},
       {"a folder is in the way of the third item",
        "UpdateFile00=file.dat\r\nUpdateFile01=new.dat\r\nUpdateFile02=dir.dat\r\n", {},
-       {writeFailed, interrupted}},
+       {writeFailed, interrupted},
+       {"\\file.dat: from entry file.dat", "\\dir.dat: " + SystemReason(ERROR_ACCESS_DENIED)}},
+      {"the second item's folder does not exist",
+       "UpdateFile00=file.dat\r\nUpdateFile01=nodir\\new.dat\r\n", {},
+       {writeFailed, interrupted},
+       {"\\nodir\\new.dat: " + SystemReason(ERROR_PATH_NOT_FOUND)}},
       {"the player cancels at the disc prompt after the items are in place",
        "UpdateFile00=file.dat\r\nUpdateFile01=hidden.dat\r\nUpdateFile02=d,save.dat\r\n"
        "UpdateFile03=new.dat\r\nCopyFile00=1:movie\r\n",
        {IDCANCEL},
-       {"ＣＤ－ＲＯＭドライブに「テストゲーム」ディスク 1 を入れて下さい", interrupted}},
+       {"ＣＤ－ＲＯＭドライブに「テストゲーム」ディスク 1 を入れて下さい", interrupted},
+       {"update run: every new file is in place"}},
       {"the shell's copy fails after the items are in place",
        "UpdateFile00=file.dat\r\nUpdateFile01=new.dat\r\nCopyFile00=1:nosuch\r\n", {},
-       {"SETUP.INI : \"nosuch\" のコピーに失敗しました", interrupted}},
+       {"SETUP.INI : \"nosuch\" のコピーに失敗しました", interrupted},
+       {"disc item: D:\\nosuch to "}},
   };
+  const std::string log = TempFolder() + Game().dir + "_update.log";
+  std::string previousLog, lastLog;
   ASSERT_FALSE(DiscFolder().empty()) << "the suite needs WINE_RUN_DRIVES=d:cdrom";
   ASSERT_TRUE(WriteBytes(DiscFolder() + "\\disc1.chk", ""));
 
@@ -138,13 +163,41 @@ TEST(StagedRun, AFailedOrCancelledRunLeavesEveryFileAsItWas) {
       EXPECT_EQ(it->second.time, state.time) << name;
       EXPECT_EQ(it->second.attributes, state.attributes) << name;
     }
+
+    // The run log tells support what the boxes do not: the file and the
+    // system's reason, every box, the roll-back and its result.
+    const std::string said = FileText(log).value_or("");
+    std::vector<std::string> expected = c.logSays;
+    for (const std::string& text : c.boxes) expected.push_back("] " + text + "\r\n");
+    expected.push_back("game found: InstPath \"" + s.InstallFolder() + "\"");
+    expected.push_back("roll-back: done, the game's files are as they were\r\n");
+    expected.push_back("exit code 0\r\n");
+    for (std::string text : expected) {
+      if (text.rfind("\\", 0) == 0) text = s.InstallFolder() + text;
+      EXPECT_NE(said.find(text), std::string::npos) << "the log lacks: " << text << "\n" << said;
+    }
+    previousLog = lastLog;
+    lastLog = said;
   }
+  // The log of each of the last runs is kept; older ones go.
+  EXPECT_EQ(FileText(TempFolder() + Game().dir + "_update.1.log"), previousLog);
+  EXPECT_TRUE(FileText(TempFolder() + Game().dir + "_update.2.log").has_value());
+  EXPECT_FALSE(FileText(TempFolder() + Game().dir + "_update.3.log").has_value());
 }
 
 // A complete run: the new files, hidden files still hidden, read-only
 // cleared, a Data item keeping the player's bytes, and not one file of the
-// run's own left behind.
+// run's own left behind. The run log cannot be made here (every name it
+// could take is a folder with a file in it), which changes nothing.
 TEST(StagedRun, ACompleteRunLeavesOnlyTheNewFiles) {
+  std::vector<std::string> logNames;
+  for (const char* suffix : {"_update.log", "_update.1.log", "_update.2.log"}) {
+    const std::string folder = TempFolder() + Game().dir + suffix;
+    DeleteFileA(folder.c_str());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(folder + "\\inside", "taken"));
+    logNames.push_back(folder);
+  }
   Scenario s;
   s.updateIniMore =
       "[UPDATE]\r\nUpdateFile00=file.dat\r\nUpdateFile01=hidden.dat\r\nUpdateFile02=new.dat\r\n"
@@ -175,6 +228,11 @@ TEST(StagedRun, ACompleteRunLeavesOnlyTheNewFiles) {
   EXPECT_EQ(Names(Take(s.InstallFolder())),
             (std::vector<std::string>{"\\SETUP.INI", "\\file.dat", "\\hidden.dat", "\\new.dat",
                                       "\\save.dat"}));
+  for (const std::string& folder : logNames) {
+    EXPECT_EQ(ReadBytes(folder + "\\inside"), "taken");
+    DeleteFileA((folder + "\\inside").c_str());
+    RemoveDirectoryA(folder.c_str());
+  }
 }
 
 // Bytes that differ per file and per version, and pack a little.

@@ -26,7 +26,11 @@ TEST(StartUp, ADamagedPayloadIsAResourceReadError) {
   s.rawPayload = payload;
   RunResult run = s.Run();
   ExpectEnd(run, 0);
-  ExpectBoxes(run, {{"UPDATE", "RESOURCE READ ERROR"}});
+  ExpectBoxes(run, {{"UPDATE", kReadErrorMessage}});
+  // Without UPDATE.INI's GameDir, the run log takes the updater's own name.
+  const std::string log = FileText(TempFolder() + "updater_update.log").value_or("");
+  EXPECT_NE(log.find("box [UPDATE] RESOURCE READ ERROR\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("exit code 0\r\n"), std::string::npos) << log;
 }
 
 // Every file below the folder with its bytes and last-write time.
@@ -97,7 +101,7 @@ TEST(StartUp, AnArchiveWithoutUpdateIniEndsAfterTheLookupMessage) {
   s.files = {{"readme.txt", "no description here"}};
   RunResult run = s.Run();
   ExpectEnd(run, 0);
-  ExpectBoxes(run, {{"UPDATE", "Can't Find File in Resource !!"}});
+  ExpectBoxes(run, {{"UPDATE", kNoEntryMessage}});
 }
 
 TEST(StartUp, EachRequiredKeyIsReportedWhenMissingOrEmpty) {
@@ -126,7 +130,7 @@ TEST(StartUp, AMissingAgreementEntryShowsTwoBoxesInOrder) {
     s.files = {{"other.txt", "x"}};
     RunResult run = s.Run();
     ExpectEnd(run, 0);
-    ExpectBoxes(run, {{"UPDATE", "Can't Find File in Resource !!"},
+    ExpectBoxes(run, {{"UPDATE", kNoEntryMessage},
                       {"UPDATE", "'同意書.txt' not found at UPDATE.FA3"}});
   }
 }

@@ -9,7 +9,8 @@
 
 #include <map>
 
-#include "fa2/pe_branding.h"
+#include "common/updater_contract.h"
+#include "fa2/pe/pe_branding.h"
 
 #include "harness/dialog_templates.h"
 #include "harness/test_env.h"
@@ -38,7 +39,8 @@ TEST(UpdaterResources, EmbeddingAPayloadKeepsThem) {
 
   HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);
-  EXPECT_NE(FindResourceExA(module, "UPDATE", MAKEINTRESOURCEA(102), 1041), nullptr);
+  EXPECT_NE(FindResourceExA(module, kPayloadResourceType,
+                            MAKEINTRESOURCEA(kPayloadResourceId), kPayloadResourceLanguage), nullptr);
   FreeLibrary(module);
 }
 

@@ -213,7 +213,7 @@ TEST_F(Course, StopOnTheFirstPage) {
   RunResult run = process.Wait();
   ExpectEnd(run, 0);
   ExpectBoxes(run, {{"UPDATE", "アップデートの前に\rセーブして下さい"},
-                    {kCaption, "アップデートが中断されました"}});
+                    {kCaption, kInterruptedMessage}});
   ExpectNothingWritten();
 }
 
@@ -227,7 +227,7 @@ TEST_F(Course, StopOnTheConfirmationPage) {
   RunResult run = process.Wait();
   ExpectEnd(run, 0);
   ExpectBoxes(run, {{"UPDATE", "アップデートの前に\rセーブして下さい"},
-                    {kCaption, "アップデートが中断されました"}});
+                    {kCaption, kInterruptedMessage}});
   ExpectNothingWritten();
 }
 

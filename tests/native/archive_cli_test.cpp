@@ -2,77 +2,37 @@
 // refusals and exit codes, run as a user would run it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "archive_test_streams.h"
-#include "fa2/file_time.h"
+#include "fa2/host/file_time.h"
+#include "fa2_run.h"
 
 namespace {
 
-struct RunResult {
-  int exitCode;  // 128 + signal when the program was killed
-  std::string out, err;
-};
+using RunResult = Fa2Run;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-class Fa2Cli : public ::testing::Test {
+class Fa2Cli : public Fa2Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/fa2_cli_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-  // Runs fa2 with the arguments, each quoted for the shell.
-  RunResult Fa2(const std::vector<std::string>& args) {
-    std::string command = "'" FA2_PATH "'";
-    for (const std::string& a : args) command += " '" + a + "'";
-    command += " >'" + dir_ + "/.out' 2>'" + dir_ + "/.err'";
-    const int status = std::system(command.c_str());
-    RunResult r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadAll(dir_ + "/.out");
-    r.err = ReadAll(dir_ + "/.err");
-    return r;
-  }
-
-  std::string Path(const std::string& name) { return dir_ + "/" + name; }
-
   // A small folder of files: text, a compressible block, an empty file.
   std::string MakeSampleFolder() {
     const std::string in = Path("in");
     mkdir(in.c_str(), 0755);
-    WriteAll(in + "/README.TXT", "hello, archive\r\n");
+    WriteText(in + "/README.TXT", "hello, archive\r\n");
     std::string block;
     for (int i = 0; i < 400; ++i) block += "line " + std::to_string(i % 17) + " of the sample\n";
-    WriteAll(in + "/GAME.DAT", block);
-    WriteAll(in + "/EMPTY", "");
+    WriteText(in + "/GAME.DAT", block);
+    WriteText(in + "/EMPTY", "");
     mkdir((in + "/sub").c_str(), 0755);  // not packed: folders are not recursed
-    WriteAll(in + "/sub/HIDDEN", "x");
+    WriteText(in + "/sub/HIDDEN", "x");
     return in;
   }
-
-  std::string dir_;
 };
 
 uint64_t MtimeAsFileTime(const std::string& path) {
@@ -145,7 +105,7 @@ TEST_F(Fa2Cli, CorpusRoundTripsThroughPackListExtractVerify) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const std::string& file : files) {
       const std::string original = std::string(CORPUS_DIR) + "/" + file;
-      EXPECT_TRUE(ReadAll(out + "/" + file) == ReadAll(original)) << file;
+      EXPECT_TRUE(ReadText(out + "/" + file) == ReadText(original)) << file;
       // The entry keeps the time to 100 ns, as a FILETIME can.
       EXPECT_EQ(MtimeAsFileTime(out + "/" + file), MtimeAsFileTime(original)) << file;
     }
@@ -154,7 +114,7 @@ TEST_F(Fa2Cli, CorpusRoundTripsThroughPackListExtractVerify) {
 
 TEST_F(Fa2Cli, EntriesFollowTheArgumentOrderAndFoldersAreNotRecursed) {
   const std::string in = MakeSampleFolder();
-  WriteAll(Path("FIRST.TXT"), "1");
+  WriteText(Path("FIRST.TXT"), "1");
   const std::string archive = Path("a.fa2");
   RunResult r = Fa2({"pack", "-o", archive, Path("FIRST.TXT"), in});
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -168,16 +128,16 @@ TEST_F(Fa2Cli, EntriesFollowTheArgumentOrderAndFoldersAreNotRecursed) {
 TEST_F(Fa2Cli, JapaneseNamesRoundTripAndMatchWithoutRegardToCase) {
   const std::string in = Path("jp");
   mkdir(in.c_str(), 0755);
-  WriteAll(in + "/セーブ説明.txt", "\x83\x5A\x81\x5B\x83\x75\r\n");
-  WriteAll(in + "/表示設定.DAT", std::string(500, '\x5C'));
-  WriteAll(in + "/Readme.Txt", "read me");
+  WriteText(in + "/セーブ説明.txt", "\x83\x5A\x81\x5B\x83\x75\r\n");
+  WriteText(in + "/表示設定.DAT", std::string(500, '\x5C'));
+  WriteText(in + "/Readme.Txt", "read me");
   const std::string archive = Path("jp.fa2");
   RunResult r = Fa2({"pack", "-o", archive, in});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   // In the archive the names are CP932.
   r = Fa2({"pack", "-o", Path("plain.fa2"), "--plain-directory", in});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(ReadAll(Path("plain.fa2")).find(std::string("\x95\x5C\x8E\xA6\x90\xDD\x92\xE8.DAT\0", 13)),
+  EXPECT_NE(ReadText(Path("plain.fa2")).find(std::string("\x95\x5C\x8E\xA6\x90\xDD\x92\xE8.DAT\0", 13)),
             std::string::npos);
 
   r = Fa2({"list", archive});
@@ -187,8 +147,8 @@ TEST_F(Fa2Cli, JapaneseNamesRoundTripAndMatchWithoutRegardToCase) {
   const std::string out = Path("jp_out");
   r = Fa2({"extract", archive, "-C", out, "README.TXT", "表示設定.dat"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(ReadAll(out + "/Readme.Txt"), "read me");
-  EXPECT_EQ(ReadAll(out + "/表示設定.DAT"), std::string(500, '\x5C'));
+  EXPECT_EQ(ReadText(out + "/Readme.Txt"), "read me");
+  EXPECT_EQ(ReadText(out + "/表示設定.DAT"), std::string(500, '\x5C'));
   EXPECT_NE(access((out + "/セーブ説明.txt").c_str(), F_OK), 0);  // not asked for
 
   r = Fa2({"extract", archive, "-C", out, "NOPE.TXT"});
@@ -202,7 +162,7 @@ TEST_F(Fa2Cli, PackRefusesNamesTheArchiveCannotHold) {
   struct stat st;
 
   // Two names equal without regard to case.
-  WriteAll(Path("readme.txt"), "other");
+  WriteText(Path("readme.txt"), "other");
   RunResult r = Fa2({"pack", "-o", archive, in, Path("readme.txt")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find(Path("readme.txt")), std::string::npos) << r.err;
@@ -210,15 +170,15 @@ TEST_F(Fa2Cli, PackRefusesNamesTheArchiveCannotHold) {
   EXPECT_NE(stat(archive.c_str(), &st), 0);
   EXPECT_NE(stat((archive + ".partial").c_str(), &st), 0);
   // Full-width letters too: the updater cannot tell these apart either.
-  WriteAll(Path("ＡＢ.txt"), "1");
-  WriteAll(Path("ａｂ.TXT"), "2");
+  WriteText(Path("ＡＢ.txt"), "1");
+  WriteText(Path("ａｂ.TXT"), "2");
   r = Fa2({"pack", "-o", archive, Path("ＡＢ.txt"), Path("ａｂ.TXT")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("same entry name"), std::string::npos) << r.err;
 
   // A name without a CP932 form.
   const std::string emoji = Path("smile\xF0\x9F\x98\x80.txt");
-  WriteAll(emoji, "x");
+  WriteText(emoji, "x");
   r = Fa2({"pack", "-o", archive, emoji});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find(emoji), std::string::npos) << r.err;
@@ -226,7 +186,7 @@ TEST_F(Fa2Cli, PackRefusesNamesTheArchiveCannotHold) {
 
   // A file of 4 GiB (sparse: no bytes are written).
   const std::string big = Path("BIG.DAT");
-  ASSERT_EQ(truncate((WriteAll(big, ""), big).c_str(), off_t{1} << 32), 0);
+  ASSERT_EQ(truncate((WriteText(big, ""), big).c_str(), off_t{1} << 32), 0);
   r = Fa2({"pack", "-o", archive, big});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find(big), std::string::npos) << r.err;
@@ -243,12 +203,12 @@ TEST_F(Fa2Cli, DamagedArchivesFailCleanlyAndNameTheFile) {
   const std::string in = MakeSampleFolder();
   const std::string good = Path("good.fa2");
   ASSERT_EQ(Fa2({"pack", "-o", good, in}).exitCode, 0);
-  const std::string bytes = ReadAll(good);
+  const std::string bytes = ReadText(good);
   const std::string bad = Path("bad.fa2");
 
   // Every truncation is refused: the compressed directory runs to the end.
   for (size_t size = 0; size < bytes.size(); size += (size < 40 ? 1 : 29)) {
-    WriteAll(bad, bytes.substr(0, size));
+    WriteText(bad, bytes.substr(0, size));
     for (const char* command : {"verify", "list", "extract"}) {
       std::vector<std::string> args = {command, bad};
       if (std::strcmp(command, "extract") == 0) args.insert(args.end(), {"-C", Path("x")});
@@ -262,7 +222,7 @@ TEST_F(Fa2Cli, DamagedArchivesFailCleanlyAndNameTheFile) {
   for (size_t at = 0; at < bytes.size(); at += 13) {
     std::string flipped = bytes;
     flipped[at] = static_cast<char>(flipped[at] ^ 0x5A);
-    WriteAll(bad, flipped);
+    WriteText(bad, flipped);
     const RunResult v = Fa2({"verify", bad});
     ASSERT_LE(v.exitCode, 1) << "at " << at << ": " << v.err;
     const RunResult x = Fa2({"extract", bad, "-C", Path("flip")});
@@ -279,7 +239,7 @@ TEST_F(Fa2Cli, HeaderFaultsAreNamed) {
   const std::string in = MakeSampleFolder();
   const std::string good = Path("good.fa2");
   ASSERT_EQ(Fa2({"pack", "-o", good, "--plain-directory", in}).exitCode, 0);
-  const std::string bytes = ReadAll(good);
+  const std::string bytes = ReadText(good);
   const std::string bad = Path("bad.fa2");
   const struct {
     size_t at;
@@ -292,7 +252,7 @@ TEST_F(Fa2Cli, HeaderFaultsAreNamed) {
   for (const auto& f : faults) {
     std::string damaged = bytes;
     std::memcpy(&damaged[f.at], &f.value, 4);
-    WriteAll(bad, damaged);
+    WriteText(bad, damaged);
     for (const char* command : {"verify", "list"}) {
       const RunResult r = Fa2({command, bad});
       EXPECT_EQ(r.exitCode, 1) << command;
@@ -305,7 +265,7 @@ TEST_F(Fa2Cli, HeaderFaultsAreNamed) {
   std::string damaged = bytes;
   const uint32_t huge = 0x10000000;
   std::memcpy(&damaged[bytes.size() - 3 * 280 + 276], &huge, 4);
-  WriteAll(bad, damaged);
+  WriteText(bad, damaged);
   const RunResult r = Fa2({"verify", bad});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("runs past the end"), std::string::npos) << r.err;
@@ -317,7 +277,7 @@ TEST_F(Fa2Cli, ExtractRefusesNamesThatLeaveTheFolder) {
                                        TestRecord("fine.txt", kEntryStored, 0, 0)};
   const std::vector<uint8_t> image = TestPayload(0, 3, 0, RecordBytes(records));
   const std::string archive = Path("evil.fa2");
-  WriteAll(archive, std::string(image.begin(), image.end()));
+  WriteText(archive, std::string(image.begin(), image.end()));
   const std::string out = Path("out");
   const RunResult r = Fa2({"extract", archive, "-C", out});
   EXPECT_EQ(r.exitCode, 1);
@@ -332,12 +292,28 @@ TEST_F(Fa2Cli, ExitCodesAndHelp) {
   EXPECT_EQ(Fa2({"frobnicate"}).exitCode, 2);
   RunResult r = Fa2({"--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* command : {"pack", "list", "extract", "verify"}) {
+  // Every help ends with the one option syntax that every subcommand takes.
+  const size_t syntax = r.out.find("\nOptions: --name VALUE and --name=VALUE");
+  ASSERT_NE(syntax, std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("  build "), r.out.find("Commands:\n") + 10) << "build comes first";
+  for (const char* command : {"build", "check", "pack", "embed", "list", "extract", "verify"}) {
     EXPECT_NE(r.out.find(command), std::string::npos);
     const RunResult h = Fa2({command, "--help"});
     EXPECT_EQ(h.exitCode, 0) << command;
     EXPECT_EQ(h.out.rfind(std::string("Usage: fa2 ") + command, 0), 0u) << h.out;
+    EXPECT_EQ(h.out.substr(h.out.size() - (r.out.size() - syntax)), r.out.substr(syntax))
+        << command;
   }
+  // --opt=value, --opt value, -xVALUE and -x VALUE are the same everywhere.
+  const std::string in = MakeSampleFolder();
+  for (const std::vector<std::string>& pack :
+       {std::vector<std::string>{"pack", "--output=" + Path("a.fa2"), "--level=1", in},
+        {"pack", in, "-o" + Path("a.fa2"), "--mtime", "2024-03-01"}})
+    EXPECT_EQ(Fa2(pack).exitCode, 0) << pack[1];
+  EXPECT_EQ(Fa2({"extract", Path("a.fa2"), "--directory=" + Path("x1")}).exitCode, 0);
+  EXPECT_EQ(Fa2({"extract", "-C" + Path("x2"), "--", Path("a.fa2"), "README.TXT"}).exitCode, 0);
+  EXPECT_TRUE(Exists(Path("x1/GAME.DAT")) && Exists(Path("x2/README.TXT")));
+  EXPECT_EQ(Fa2({"list", "--json=yes", Path("a.fa2")}).exitCode, 2);  // a flag takes no value
   EXPECT_EQ(Fa2({"pack", Path("x")}).exitCode, 2);              // no -o
   EXPECT_EQ(Fa2({"pack", "-o", Path("a.fa2")}).exitCode, 2);    // nothing to pack
   EXPECT_EQ(Fa2({"pack", "--fast", "-o", "a", "b"}).exitCode, 2);

@@ -8,11 +8,11 @@
 
 #include "archive_test_streams.h"
 #include "archive/archive_names.h"
-#include "fa2/archive_image.h"
-#include "fa2/archive_writer.h"
-#include "fa2/file_time.h"
-#include "fa2/names.h"
-#include "fa2/host_files.h"
+#include "fa2/archive/archive_image.h"
+#include "fa2/archive/archive_writer.h"
+#include "fa2/host/file_time.h"
+#include "fa2/host/names.h"
+#include "fa2/host/host_files.h"
 
 namespace {
 

@@ -1,45 +1,22 @@
 // `fa2 embed`, and the other subcommands reading an updater, run as a
 // publisher runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "archive/patch_records.h"
-#include "fa2/pe_resources.h"
+#include "fa2/pe/pe_resources.h"
+#include "fa2_run.h"
 #include "pe_test_image.h"
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteText(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-struct Fa2Run {
-  int exitCode;
-  std::string out, err;
-};
-
-class EmbedCli : public ::testing::Test {
+class EmbedCli : public Fa2Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/fa2_embed_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    Fa2Test::SetUp();
     // A clean update with DATA.BIN; one.fa2 lacks that entry, so it fails the check.
     WriteText(Path("UPDATE.INI"),
               "[SETUP]\r\nCompanyName=Maker\r\nGameTitle=Game\r\nGameClass=Window\r\n"
@@ -65,19 +42,6 @@ class EmbedCli : public ::testing::Test {
     stub_ = BuildTestPe(pe);
     WriteText(Path("stub.exe"), std::string(stub_.begin(), stub_.end()));
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-  Fa2Run Fa2(const std::vector<std::string>& args) {
-    std::string command = "'" FA2_PATH "'";
-    for (const std::string& a : args) command += " '" + a + "'";
-    command += " >'" + dir_ + "/.out' 2>'" + dir_ + "/.err'";
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-            ReadText(dir_ + "/.out"), ReadText(dir_ + "/.err")};
-  }
-
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
   // What `fa2 list` prints: the same for an archive and for an updater that
   // carries it, but for the updater's first line about its digest.
   std::string Listing(const std::string& file) {
@@ -102,7 +66,6 @@ class EmbedCli : public ::testing::Test {
     WriteText(copy, bytes);
   }
 
-  std::string dir_;
   std::vector<uint8_t> stub_;
 };
 
@@ -285,6 +248,40 @@ TEST_F(EmbedCli, ChecksFirstAndBuildsFromAFolder) {
   EXPECT_NE(r.err.find("/updater.exe: no updater stub beside fa2"), std::string::npos) << r.err;
   EXPECT_FALSE(Exists(Path("c.exe")));
 
+  // The folder as the updater will see it: what each item does, and the
+  // encodings of UPDATE.INI (line 3 holds its first non-ASCII character).
+  const std::string utf8 =
+      "[SETUP]\r\nCompanyName=Maker\r\nGameTitle=\xe6\x98\x9f\r\nGameClass=Window\r\n"
+      "GameDir=Game\r\n[UPDATE]\r\nUpdateFile00=d,DATA.BIN\r\n";
+  const struct {
+    const char* what;
+    std::string updateIni;
+    std::vector<std::string> args;
+    int exitCode;
+    const char* said;  // in the output, standard or error
+  } cases[] = {
+      {"plan of the sample", "", {"check", "--plan", SOURCE_DIR "/examples/sample-update"}, 0,
+       "UpdateFile03\tevery install mode\td: written where no readable file is\t"
+       "DataPath\\CONFIG.DAT\tCONFIG.DAT\t64 bytes\n"},
+      {"plan of a folder", utf8, {"check", "--plan", Path("upd")}, 1, "DataPath\\DATA.BIN"},
+      {"UTF-8 fails build", utf8,
+       {"-q", "build", Path("upd"), "--output=" + Path("u.exe"), "--stub=" + Path("stub.exe")}, 1,
+       "UPDATE.INI is UTF-8 text, not CP932 (line 3 "},
+      {"UTF-8 converted", utf8,
+       {"build", Path("upd"), "-o" + Path("u.exe"), "--stub", Path("stub.exe"), "--convert-utf8"},
+       0, "converted from UTF-8 to CP932"},
+  };
+  for (const auto& c : cases) {
+    if (!c.updateIni.empty()) WriteText(Path("upd/UPDATE.INI"), c.updateIni);
+    r = Fa2(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.what << ": " << r.err;
+    EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << c.what << ": " << r.out << r.err;
+    // Summaries name what the user asked for, never a temporary file.
+    EXPECT_EQ((r.out + r.err).find(".partial"), std::string::npos) << c.what;
+    EXPECT_EQ(Exists(Path("u.exe")), c.exitCode == 0 && c.args[0] == "build") << c.what;
+  }
+  EXPECT_NE(ReadText(Path("upd/UPDATE.INI")).find("GameTitle=\x90\xaf\r\n"), std::string::npos);
+
   // extract --keep leaves an existing file alone.
   WriteText(Path("x/DATA.BIN"), "mine");
   ASSERT_EQ(Fa2({"extract", Path("b.exe"), "-C", Path("x")}).exitCode, 0);
@@ -333,8 +330,8 @@ std::vector<uint8_t> StubWithFeatures(uint32_t features) {
   static uint8_t record[kStubFeaturesSize];
   EncodeStubFeatures(features, record);
   ResourceTree tree{};
-  SetResource(&tree, ResourceKey{1, kUpdateResourceType, 0},
-              ResourceKey{0, u"", kStubFeaturesResourceId}, 1041, record, sizeof record);
+  SetResource(&tree, ResourceKey{1, kPayloadResourceTypeWide, 0},
+              ResourceKey{0, u"", kStubFeaturesResourceId}, kPayloadResourceLanguage, record, sizeof record);
   const uint32_t rva = TestSectionRva(pe, 1);
   std::string error;
   EXPECT_EQ(BuildResourceData(tree, rva, &pe.Sections[1].Data, &error), 1);

@@ -1,6 +1,6 @@
 // The encoder: exact streams for small inputs, round trips through the
 // decoder at every level over the corpus and synthetic data, and the code kinds it uses.
-#include "fa2/encoder.h"
+#include "fa2/archive/encoder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 
 #include "archive/archive_reader.h"
 #include "archive/decompress.h"
-#include "fa2/stream_stats.h"
+#include "stream_stats.h"
 #include "naive_stream.h"
 
 namespace {

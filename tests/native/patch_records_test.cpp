@@ -12,7 +12,7 @@
 #include "archive/patch_frames.h"
 #include "archive/patch_records.h"
 #include "archive/payload_digest.h"
-#include "fa2/archive_writer.h"
+#include "fa2/archive/archive_writer.h"
 #include "fa2/patch/patch_maker.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <stdexcept>
 
 #include "archive/payload_digest.h"
-#include "fa2/pe_branding.h"
-#include "fa2/pe_load_config.h"
-#include "fa2/pe_resources.h"
+#include "fa2/pe/pe_branding.h"
+#include "fa2/pe/pe_load_config.h"
+#include "fa2/pe/pe_resources.h"
 #include "pe_test_image.h"
 
 namespace {
@@ -130,7 +130,7 @@ void ExpectSoundUpdater(const std::vector<uint8_t>& f, const std::vector<uint8_t
   const ResourceLeaf* record = FindResource(tree, ResourceKey{1, u"UPDATE", 0},
                                             ResourceKey{0, u"", kPayloadDigestResourceId});
   ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->Language, kUpdateResourceLanguage);
+  EXPECT_EQ(record->Language, kPayloadResourceLanguage);
   EXPECT_EQ(CheckPayloadDigest(record->Data, record->Size, payload.data(), payload.size()),
             kDigestMatches);
 }
@@ -316,7 +316,7 @@ TEST_P(PeEmbedVariants, KeepsEveryOtherResourceAndSortsThePayloadIn) {
   auto leaf = std::find_if(flat.begin(), flat.end(),
                            [](const FlatResource& r) { return r.Type == "UPDATE"; });
   EXPECT_EQ(leaf->Name, "#102");
-  EXPECT_EQ(leaf->Language, kUpdateResourceLanguage);
+  EXPECT_EQ(leaf->Language, kPayloadResourceLanguage);
   // The PE32 and PE32+ headers put the directories at different places.
   PeImage image;
   std::string error;

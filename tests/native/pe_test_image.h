@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "fa2/pe_format.h"
+#include "fa2/pe/pe_format.h"
 
 struct TestSection {
   std::string Name;

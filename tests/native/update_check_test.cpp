@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fa2/update_check.h"
+#include "fa2/check/update_check.h"
 
 namespace {
 
@@ -56,6 +56,8 @@ const Trap kTraps[] = {
      FindingLevel::Error},
     {"second [UPDATE]", "", "[UPDATE]\r\nUpdateFile02=readme.txt\r\n", "", FindingLevel::Error},
     {"byte-order mark", "[SETUP]", "\xEF\xBB\xBF[SETUP]", "", FindingLevel::Error},
+    {"UTF-8 text", "=Game\r\n", "=\xE6\x98\x9F\r\n", "", FindingLevel::Error},
+    {"not CP932 text", "=Game\r\n", "=\x81\x20\r\n", "", FindingLevel::Error},
     {"disc without DiskCheckFile", "DiskCheckFile1", "DiskCheckFile2", "CopyFile00",
      FindingLevel::Error, true},
     {"install mode without items", "", "", "UpdateFile00", FindingLevel::Error, true},

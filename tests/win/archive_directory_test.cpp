@@ -10,8 +10,8 @@
 
 #include "archive/archive_directory_win32.h"
 #include "common/updater_state_win32.h"
-#include "fa2/archive_writer.h"
-#include "fa2/encoder.h"
+#include "fa2/archive/archive_writer.h"
+#include "fa2/archive/encoder.h"
 
 namespace {
 

@@ -179,6 +179,18 @@ TEST_F(SetupDescription, MinimalFileTakesEveryDefault) {
   EXPECT_EQ(State.InstPathMode, 0);
 }
 
+// The kit's commented example, which publishers copy to try an updater: the
+// updater must take it whole, comments and all.
+TEST_F(SetupDescription, KitExampleIsAccepted) {
+  std::strcpy(State.SetupIniPath, "Z:" SOURCE_DIR "/docs/SETUP.INI.example");
+  ASSERT_EQ(LoadSetupDescription(), 1);
+  EXPECT_EQ(TakeMessages(), std::vector<std::string>{});
+  EXPECT_STREQ(State.GameTitle, "星の庭");
+  EXPECT_STREQ(State.GameClass, "HoshiNoNiwaWindow");
+  EXPECT_EQ(State.InstallSelects, 2);
+  EXPECT_STREQ(State.DiskCheckFile[2], "HOSHI2.CHK");
+}
+
 TEST_F(SetupDescription, EveryOptionalKeyRead) {
   Keys keys = MinimalKeys();
   keys = With(keys, "InstallSelects", "2");

@@ -10,7 +10,6 @@
 #include "harness/import_patch.h"
 #include "harness/message_boxes.h"
 #include "harness/test_archive.h"
-#include "fa2/archive_writer.h"
 
 namespace {
 
@@ -65,7 +64,7 @@ TEST_F(EntryLookup, NamesMatchWithoutRegardToCase) {
   // A comparison that folded bytes instead of characters would take the trail
   // byte 0x41 of ア for an 'A' and match ヂ (0x83 0x61).
   EXPECT_EQ(Load("ヂ.DAT"), "<none>");
-  ExpectOneErrorBox(boxes, "Can't Find File in Resource !!");
+  ExpectOneErrorBox(boxes, kNoEntryMessage);
 }
 
 TEST_F(EntryLookup, TheFirstOfTwoEntriesOfOneNameWins) {
@@ -86,7 +85,7 @@ TEST_F(EntryLookup, AnEmptyDirectoryFindsNothing) {
   uint32_t size = 77;
   EXPECT_EQ(LoadArchiveEntry("UPDATE.INI", &size), nullptr);
   EXPECT_EQ(size, 77u);  // untouched on failure
-  ExpectOneErrorBox(boxes, "Can't Find File in Resource !!");
+  ExpectOneErrorBox(boxes, kNoEntryMessage);
 }
 
 TEST_F(EntryLookup, TheErrorBoxHasTheCaptionAndTheOwnerOfTheMoment) {
@@ -99,7 +98,7 @@ TEST_F(EntryLookup, TheErrorBoxHasTheCaptionAndTheOwnerOfTheMoment) {
   lstrcpyA(State.Caption, "ゲーム アップデート");
   MessageBoxWatcher boxes;
   EXPECT_EQ(LoadArchiveEntry("missing", nullptr), nullptr);
-  ExpectOneErrorBox(boxes, "Can't Find File in Resource !!");
+  ExpectOneErrorBox(boxes, kNoEntryMessage);
   EXPECT_EQ(boxes.Boxes()[0].title, "ゲーム アップデート");
   EXPECT_EQ(boxes.Boxes()[0].owner, owner);
   DestroyWindow(owner);
@@ -162,7 +161,7 @@ class DamagedArchive : public EntryLookup {
     uint32_t size = 77;
     EXPECT_EQ(LoadArchiveEntry(name, &size), nullptr) << name;
     EXPECT_EQ(size, 77u);
-    ExpectOneErrorBox(boxes, "RESOURCE READ ERROR");
+    ExpectOneErrorBox(boxes, kReadErrorMessage);
   }
 };
 
@@ -266,7 +265,7 @@ TEST_F(DamagedArchive, ANameWithoutItsNulIsComparedWithinItsField) {
   EXPECT_EQ(Load(std::string(kArchiveNameSize, 'n').c_str()), "second");
   MessageBoxWatcher boxes;
   EXPECT_EQ(Load("other"), "<none>");
-  ExpectOneErrorBox(boxes, "Can't Find File in Resource !!");
+  ExpectOneErrorBox(boxes, kNoEntryMessage);
 }
 
 TEST_F(EntryLookup, ReadsWhatTheArchiveToolWrites) {
@@ -275,18 +274,12 @@ TEST_F(EntryLookup, ReadsWhatTheArchiveToolWrites) {
   std::string text;
   for (int i = 0; i < 300; ++i) text += "セーブデータ " + std::to_string(i) + "\r\n";
   const std::string noise = "\x01\x7f\x80\xff plain";
-  std::vector<PackedEntry> entries(3);
   std::string error;
-  ASSERT_TRUE(PackEntry("UPDATE.INI", kTestEntryTime, reinterpret_cast<const uint8_t*>("[SETUP]"),
-                        7, true, &entries[0], &error)) << error;
-  ASSERT_TRUE(PackEntry("説明書.TXT", kTestEntryTime, reinterpret_cast<const uint8_t*>(text.data()),
-                        text.size(), false, &entries[1], &error)) << error;
-  ASSERT_TRUE(PackEntry("noise.bin", kTestEntryTime,
-                        reinterpret_cast<const uint8_t*>(noise.data()), noise.size(), true,
-                        &entries[2], &error)) << error;
-  ASSERT_EQ(entries[1].record.Flags & kEntryCompressed, kEntryCompressed);
-  std::vector<uint8_t> image;
-  ASSERT_TRUE(BuildArchiveImage(entries, true, &image, &error)) << error;
+  const std::vector<uint8_t> image = PackTestArchive({{"UPDATE.INI", "[SETUP]", kTestEntryTime, true},
+                                                      {"説明書.TXT", text, kTestEntryTime},
+                                                      {"noise.bin", noise, kTestEntryTime, true}},
+                                                     &error);
+  ASSERT_FALSE(image.empty()) << error;
 
   GuardedBytes payload;
   State.PayloadImage = payload.Place(image.data(), image.size());
@@ -294,6 +287,8 @@ TEST_F(EntryLookup, ReadsWhatTheArchiveToolWrites) {
   State.Directory = LoadArchiveDirectory();
   ASSERT_NE(State.Directory, nullptr);
   State.DirectoryEntries = State.Archive.Entries;
+  // The text is compressed: the reader decodes what the writer encodes.
+  ASSERT_EQ(State.DirectoryEntries[1].Flags & kEntryCompressed, kEntryCompressed);
 
   EXPECT_EQ(Load("update.ini"), "[SETUP]");
   EXPECT_EQ(Load("説明書.txt"), text);
@@ -321,7 +316,7 @@ TEST_F(EntryLookup, NoMemoryForACompressedEntryIsReported) {
     EXPECT_EQ(LoadArchiveEntry("plain", nullptr), archive.DataOf(0));
     EXPECT_EQ(LoadArchiveEntry("packed", nullptr), nullptr);
   }
-  ExpectOneErrorBox(boxes, "Can't Allocate Memory !!");
+  ExpectOneErrorBox(boxes, kNoMemoryMessage);
 }
 
 }  // namespace

@@ -214,7 +214,7 @@ TEST_F(Extraction, AMissingEntryWritesNothing) {
   std::string target = dir.file("NOPE.DAT");
   EXPECT_EQ(ExtractArchiveEntry("NOPE.DAT", target.c_str(), 0), 0);
   ASSERT_EQ(boxes.Count(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, "Can't Find File in Resource !!");
+  EXPECT_EQ(boxes.Boxes()[0].text, kNoEntryMessage);
   EXPECT_EQ(Listing(dir.path()), Names{});
 }
 
@@ -225,7 +225,7 @@ TEST_F(Extraction, ADamagedEntryWritesNothingAndKeepsTheOldFile) {
   ASSERT_TRUE(WriteBytes(pak, "old data"));
   EXPECT_EQ(ExtractArchiveEntry("DATA.PAK", pak.c_str(), 0), 0);
   ASSERT_EQ(boxes.Count(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, "RESOURCE READ ERROR");
+  EXPECT_EQ(boxes.Boxes()[0].text, kReadErrorMessage);
   EXPECT_EQ(boxes.Boxes()[0].icon, MB_ICONERROR);
   EXPECT_EQ(ReadBytes(pak), "old data");
   EXPECT_EQ(Listing(dir.path()), (Names{"DATA.PAK"}));
@@ -245,7 +245,7 @@ TEST_F(Extraction, NoMemoryToDecodeWritesNothingAndKeepsTheOldFile) {
     EXPECT_EQ(ExtractArchiveEntry("DATA.PAK", pak.c_str(), 0), 0);
   }
   ASSERT_EQ(boxes.Count(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, "Can't Allocate Memory !!");
+  EXPECT_EQ(boxes.Boxes()[0].text, kNoMemoryMessage);
   EXPECT_EQ(ReadBytes(pak), "old data");
   EXPECT_EQ(Listing(dir.path()), (Names{"DATA.PAK"}));
 }

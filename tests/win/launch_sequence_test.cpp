@@ -112,7 +112,7 @@ class LaunchSequence : public ::testing::Test {
 };
 
 void ExpectInterruptedBox(const SeenBox& box, const std::string& caption) {
-  EXPECT_EQ(box.text, "アップデートが中断されました");
+  EXPECT_EQ(box.text, kInterruptedMessage);
   EXPECT_EQ(box.title, caption);
   EXPECT_EQ(box.icon, MB_ICONERROR);
   EXPECT_EQ(box.buttons, std::vector<int>{IDOK});

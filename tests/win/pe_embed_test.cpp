@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "fa2/pe_resources.h"
+#include "fa2/pe/pe_resources.h"
 #include "harness/test_env.h"
 
 namespace {
@@ -23,7 +23,7 @@ std::string Payload(size_t size, uint32_t seed) {
     seed = seed * 1103515245u + 12345u;
     c = static_cast<char>(seed >> 16);
   }
-  s.replace(0, 4, std::string("FA2\0", 4));
+  s.replace(0, 4, std::string(kArchiveMagic, sizeof kArchiveMagic));
   return s;
 }
 
@@ -73,8 +73,8 @@ BOOL CALLBACK CountLanguage(HMODULE, LPCSTR, LPCSTR, WORD, LONG_PTR count) {
 
 int LanguagesOfPayload(const ResourceModule& m) {
   int count = 0;
-  EnumResourceLanguagesA(m.module, "UPDATE", MAKEINTRESOURCEA(102), CountLanguage,
-                         reinterpret_cast<LONG_PTR>(&count));
+  EnumResourceLanguagesA(m.module, kPayloadResourceType, MAKEINTRESOURCEA(kPayloadResourceId),
+                         CountLanguage, reinterpret_cast<LONG_PTR>(&count));
   return count;
 }
 
@@ -114,9 +114,9 @@ void ExpectWorkingUpdater(const std::string& path, const std::string& payload) {
   ResourceModule updater(path), helper(PE_EMBED_HELPER);
   ASSERT_NE(updater.module, nullptr) << GetLastError();
   ASSERT_NE(helper.module, nullptr);
-  EXPECT_EQ(updater.Bytes("UPDATE", MAKEINTRESOURCEA(102)), payload);
-  EXPECT_NE(FindResourceExA(updater.module, "UPDATE", MAKEINTRESOURCEA(102),
-                            MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)),
+  EXPECT_EQ(updater.Bytes(kPayloadResourceType, MAKEINTRESOURCEA(kPayloadResourceId)), payload);
+  EXPECT_NE(FindResourceExA(updater.module, kPayloadResourceType,
+                            MAKEINTRESOURCEA(kPayloadResourceId), kPayloadResourceLanguage),
             nullptr);
   EXPECT_EQ(LanguagesOfPayload(updater), 1);
   for (const auto& [type, name] : kOtherResources) {

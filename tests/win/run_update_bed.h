@@ -18,10 +18,10 @@
 
 #include "archive/archive_directory_win32.h"
 #include "common/updater_state_win32.h"
-#include "fa2/archive_writer.h"
 #include "harness/message_boxes.h"
 #include "harness/test_env.h"
 #include "platform/update_journal.h"
+#include "test_archives.h"
 #include "wizard/run_update.h"
 
 // 2001-02-03 04:05:06 UTC as a FILETIME: long before any run of the tests.
@@ -114,17 +114,11 @@ class RunBed {
   // The payload: the entries packed as the publisher's tool packs them,
   // compressed where that is shorter, with a compressed directory.
   void Payload(const std::vector<BedEntry>& entries) {
-    std::vector<PackedEntry> packed;
+    std::vector<TestFile> files;
+    for (const BedEntry& entry : entries) files.push_back({entry.name, entry.content, entry.time});
     std::string error;
-    for (const BedEntry& entry : entries) {
-      PackedEntry p;
-      ASSERT_TRUE(PackEntry(entry.name, entry.time,
-                            reinterpret_cast<const uint8_t*>(entry.content.data()),
-                            entry.content.size(), false, &p, &error))
-          << error;
-      packed.push_back(std::move(p));
-    }
-    ASSERT_TRUE(BuildArchiveImage(packed, true, &image_, &error)) << error;
+    image_ = PackTestArchive(files, &error);
+    ASSERT_FALSE(image_.empty()) << error;
     State.PayloadImage = image_.data();
     State.PayloadSize = static_cast<uint32_t>(image_.size());
     if (State.Directory) GlobalFree(State.Directory);

@@ -21,7 +21,7 @@ void ExpectNothingApplies(RunBed& bed) {
   ExpectFailed(r);
   auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
-  ExpectErrorBox(seen[0], r, "No 'UpdateFileXX' and 'CopyFileXX'");
+  ExpectErrorBox(seen[0], r, kNothingAppliesMessage);
 }
 
 TEST(RunUpdateLists, WithoutAnyListNothingApplies) {

@@ -135,7 +135,7 @@ TEST_F(SmallDrive, StagedFilesOfEarlierItemsCountAgainstLaterOnes) {
   auto seen = bed_.boxes.Boxes();
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0].text.rfind("ディスク容量が足りません。T: ドライブに ", 0), 0u) << seen[0].text;
-  ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
+  ExpectErrorBox(seen[1], r, kWriteFailedMessage);
   EXPECT_EQ(ReadBytes("T:\\game\\a.dat"), oldA);
   EXPECT_FALSE(FileExists("T:\\game\\b.dat"));
   std::vector<std::string> names;
@@ -169,7 +169,7 @@ TEST(RunUpdateSpace, DriveThatCannotBeAskedIsNoCheck) {
   ExpectFailed(r);
   auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
-  ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
+  ExpectErrorBox(seen[0], r, kWriteFailedMessage);
 }
 
 }  // namespace

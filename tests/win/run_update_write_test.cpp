@@ -1,6 +1,6 @@
 // The update items of a run: install modes, the four kinds and their target
 // folders, DataFolder, OverwriteOnly, and the write failure that ends the run
-// with the items before it kept.
+// with nothing of the update written: the game stays as it was.
 #include "harness/import_patch.h"
 #include "run_update_bed.h"
 
@@ -46,7 +46,7 @@ TEST(RunUpdateWrite, ItemOfAnotherInstallModeIsDropped) {
   ExpectFailed(r);
   auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
-  ExpectErrorBox(seen[0], r, "No 'UpdateFileXX' and 'CopyFileXX'");
+  ExpectErrorBox(seen[0], r, kNothingAppliesMessage);
   EXPECT_FALSE(FileExists(bed.InInst("sub\\file.dat")));
 }
 
@@ -126,8 +126,8 @@ TEST(RunUpdateWrite, DataFileThatCannotBeHeldInMemoryIsKeptAndFailsTheItem) {
   ExpectFailed(r);
   auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 2u);
-  ExpectErrorBox(seen[0], r, "Can't Allocate Memory !!");
-  ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
+  ExpectErrorBox(seen[0], r, kNoMemoryMessage);
+  ExpectErrorBox(seen[1], r, kWriteFailedMessage);
   EXPECT_EQ(ReadBytes(save), players);
   EXPECT_EQ(LastWriteTime(save), kEntryTime - 1000);
   EXPECT_EQ(ReadBytes(bed.InInst("a.dat")), "A1") << "nothing of the run is written";
@@ -152,7 +152,7 @@ TEST(RunUpdateWrite, DataFolderIsCreatedOneLevelDeepOnly) {
     ExpectFailed(r);
     auto seen = bed.boxes.Boxes();
     ASSERT_EQ(seen.size(), 1u);
-    ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
+    ExpectErrorBox(seen[0], r, kWriteFailedMessage);
     EXPECT_FALSE(FileExists(bed.InInst("ONE")));
   }
 }
@@ -197,7 +197,7 @@ TEST(RunUpdateWrite, MissingSubFolderFailsAndWritesNothing) {
   ExpectFailed(r);
   auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
-  ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
+  ExpectErrorBox(seen[0], r, kWriteFailedMessage);
   EXPECT_EQ(ReadBytes(bed.InInst("a.dat")), "old A") << "the earlier item is not written";
   EXPECT_FALSE(FileExists(bed.InInst("nosuch")));
   EXPECT_FALSE(FileExists(bed.InInst("c.dat")));
@@ -213,8 +213,8 @@ TEST(RunUpdateWrite, EntryMissingFromTheArchiveIsReportedTwice) {
   ExpectFailed(r);
   auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 2u);
-  ExpectErrorBox(seen[0], r, "Can't Find File in Resource !!");
-  ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
+  ExpectErrorBox(seen[0], r, kNoEntryMessage);
+  ExpectErrorBox(seen[1], r, kWriteFailedMessage);
   EXPECT_FALSE(FileExists(bed.InInst("x")));
   EXPECT_FALSE(FileExists(bed.InInst("file.dat")));
 }
@@ -240,8 +240,8 @@ TEST(RunUpdateWrite, EntryThatBreaksOffPastItsFirstPartsFailsTheRun) {
   ExpectFailed(r);
   auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 2u);
-  ExpectErrorBox(seen[0], r, "RESOURCE READ ERROR");
-  ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
+  ExpectErrorBox(seen[0], r, kReadErrorMessage);
+  ExpectErrorBox(seen[1], r, kWriteFailedMessage);
   EXPECT_EQ(ReadBytes(bed.InInst("big.dat")), "old big");
   EXPECT_EQ(Listing(bed.inst()), (std::vector<std::string>{"big.dat"})) << "no staged file left";
 }
@@ -255,7 +255,7 @@ TEST(RunUpdateWrite, TargetThatIsAFolderFailsTheRun) {
   ExpectFailed(r);
   auto seen = bed.boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
-  ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
+  ExpectErrorBox(seen[0], r, kWriteFailedMessage);
 }
 
 TEST(RunUpdateWrite, DoubleByteNamesAreSplitOnlyAtRealBackslashes) {

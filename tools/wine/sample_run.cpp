@@ -3,11 +3,14 @@
 // OK), the wizard pages it went through (agreeing and pressing the default
 // button until it ends) and its exit code, which becomes this program's.
 //
-//   sample_run UPDATER_EXE GAME_FOLDER [INSTMODE]
+//   sample_run [--manual] UPDATER_EXE GAME_FOLDER [INSTMODE]
+//   sample_run [--manual] --installed UPDATER_EXE INSTALL_FOLDER
 //
 // GAME_FOLDER holds the installed game's files and its SETUP.INI; it is
-// installed as InstallGameFromFolder says (installed_game.h). Paths may be
-// given as host paths (/a/b).
+// installed as InstallGameFromFolder says (installed_game.h). With
+// --installed, the game is installed already (registry record and all) in
+// INSTALL_FOLDER, as the kit's try-updater.sh leaves it. Paths may be given
+// as host paths (/a/b). With --manual the player clicks, on the display.
 #include <windows.h>
 
 #include <cstdio>
@@ -86,21 +89,31 @@ void StepWizard(HWND wizard) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool manual = argc > 1 && std::string(argv[1]) == "--manual";
-  if (manual) {
-    argc--;
-    argv++;
+  bool manual = false;
+  bool preinstalled = false;
+  for (; argc > 1 && argv[1][0] == '-' && argv[1][1] == '-'; argc--, argv++) {
+    const std::string option = argv[1];
+    if (option == "--manual") {
+      manual = true;
+    } else if (option == "--installed") {
+      preinstalled = true;
+    } else {
+      argc = 0;  // an unknown option: the usage below
+      break;
+    }
   }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: sample_run [--manual] UPDATER_EXE GAME_FOLDER [INSTMODE]\n");
+    std::fprintf(stderr,
+                 "usage: sample_run [--manual] UPDATER_EXE GAME_FOLDER [INSTMODE]\n"
+                 "       sample_run [--manual] --installed UPDATER_EXE INSTALL_FOLDER\n");
     return 2;
   }
   std::string updater = WinePath(argv[1]);
   std::string game = WinePath(argv[2]);
   DWORD instMode = argc > 3 ? static_cast<DWORD>(std::atoi(argv[3])) : 1;
 
-  std::string installed;
-  if (!InstallGameFromFolder(game, instMode, &installed)) return 2;
+  std::string installed = game;
+  if (!preinstalled && !InstallGameFromFolder(game, instMode, &installed)) return 2;
 
   std::map<std::string, FileState> before;
   Snapshot(installed, before);

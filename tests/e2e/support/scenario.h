@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/updater_contract.h"  // the updater's messages that tests expect
 #include "harness/test_env.h"
 #include "updater_maker.h"
 #include "updater_process.h"

@@ -3,41 +3,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "fa2/archive_writer.h"
-#include "fa2/patch/patch_maker.h"
-#include "fa2/pe_resources.h"
+#include "fa2/pe/pe_resources.h"
 #include "harness/test_env.h"
 
 std::vector<uint8_t> MakeArchiveImage(const std::vector<ArchiveFile>& files) {
-  std::vector<PackedEntry> entries;
   std::string error;
-  for (const ArchiveFile& file : files) {
-    PackedEntry entry;
-    if (!file.full) continue;
-    if (!PackEntry(file.name, file.fileTime, reinterpret_cast<const uint8_t*>(file.content.data()),
-                   file.content.size(), file.store, &entry, &error)) {
-      ADD_FAILURE() << "packing " << file.name << ": " << error;
-      return {};
-    }
-    entries.push_back(std::move(entry));
-  }
-  for (const ArchiveFile& file : files) {
-    for (const std::string& base : file.patchFrom) {
-      PackedEntry entry;
-      if (!PackPatchEntry(file.name, file.fileTime, reinterpret_cast<const uint8_t*>(base.data()),
-                          base.size(), reinterpret_cast<const uint8_t*>(file.content.data()),
-                          file.content.size(), 3, &entry, &error)) {  // fast: applying is the point
-        ADD_FAILURE() << "making a patch of " << file.name << ": " << error;
-        return {};
-      }
-      entries.push_back(std::move(entry));
-    }
-  }
-  std::vector<uint8_t> image;
-  if (!BuildArchiveImage(entries, true, &image, &error)) {
-    ADD_FAILURE() << "building the archive: " << error;
-    return {};
-  }
+  std::vector<uint8_t> image = PackTestArchive(files, &error);
+  if (image.empty()) ADD_FAILURE() << "packing the archive: " << error;
   return image;
 }
 

@@ -8,16 +8,9 @@
 #include <string>
 #include <vector>
 
-struct ArchiveFile {
-  std::string name;     // entry name, CP932
-  std::string content;  // bytes
-  uint64_t fileTime = 0x01D9000000000000ull;  // a FILETIME in 2023
-  bool store = false;   // store plain instead of compressing when that pays
-  // Patch entries after all full entries, one from each of these earlier
-  // contents of the file; full = false leaves out the full entry.
-  std::vector<std::string> patchFrom = {};
-  bool full = true;
-};
+#include "test_archives.h"
+
+using ArchiveFile = TestFile;
 
 // The archive image of files, in this order (their patches after them), with
 // a compressed directory.

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/updater_contract.h"  // the updater's messages that tests expect
+
 struct SeenBox {
   HWND window = nullptr;
   HWND owner = nullptr;

@@ -18,7 +18,8 @@
 
 #include "archive/archive_reader.h"
 #include "common/updater_state_win32.h"
-#include "fa2/encoder.h"
+#include "fa2/archive/encoder.h"
+#include "test_archives.h"
 
 // 2020-01-01 00:00:00 UTC as a FILETIME.
 constexpr uint64_t kTestEntryTime = 132223104000000000ULL;
@@ -65,38 +66,29 @@ class TestArchive {
     return Add(name, content, time, true);
   }
 
-  // Lays the archive out: records (editable before Load, to damage them),
-  // the data area with each entry at positions[i], and the plain directory.
+  // Lays the archive out (test_archives.h): records (editable before Load, to
+  // damage them; names of 260 bytes and more are cut without a NUL, as a
+  // damaged archive can hold them), the data area with each entry at
+  // positions[i], and the plain directory.
   void Build() {
     records.clear();
     positions.clear();
-    payload.assign(kArchiveHeaderSize, '\0');
+    std::vector<std::string> stored;
     for (const Pending& p : pending_) {
-      std::string stored = p.content;
+      std::string bytes = p.content;
       if (p.compressed) {
         auto packed = CompressBlock(reinterpret_cast<const uint8_t*>(p.content.data()),
                                     p.content.size());
-        stored.assign(packed.begin(), packed.end());
+        bytes.assign(packed.begin(), packed.end());
       }
-      ArchiveEntry record = {};
-      // Names of 260 bytes and more are cut without a NUL, as a damaged
-      // archive could hold them.
-      std::memcpy(record.Name, p.name.data(), std::min<size_t>(p.name.size(), kArchiveNameSize));
-      record.Flags = p.compressed ? kEntryCompressed : kEntryStored;
-      record.FileTimeLow = static_cast<uint32_t>(p.time);
-      record.FileTimeHigh = static_cast<uint32_t>(p.time >> 32);
-      record.UnpackedSize = static_cast<uint32_t>(p.content.size());
-      record.StoredSize = static_cast<uint32_t>(stored.size());
-      records.push_back(record);
-      positions.push_back(payload.size());
-      payload += stored;
-      payload.resize(AlignedStoredSize(static_cast<uint32_t>(payload.size())), '\0');
+      records.push_back(TestRecord(p.name, p.compressed ? kEntryCompressed : kEntryStored,
+                                   static_cast<uint32_t>(p.content.size()),
+                                   static_cast<uint32_t>(bytes.size()), p.time));
+      stored.push_back(std::move(bytes));
     }
-    ArchiveHeader header = {{'F', 'A', '2', '\0'}, 0, static_cast<uint32_t>(payload.size()),
-                            static_cast<uint32_t>(records.size())};
-    std::memcpy(payload.data(), &header, sizeof header);
-    payload.append(reinterpret_cast<const char*>(records.data()),
-                   records.size() * sizeof(ArchiveEntry));
+    const std::vector<uint8_t> image = LayOutTestArchive(
+        0, static_cast<uint32_t>(records.size()), stored, RecordBytes(records), &positions);
+    payload.assign(image.begin(), image.end());
   }
 
   // Points State at the archive as the start-up sequence does: the records

@@ -6,11 +6,12 @@
 #include "archive/patch_frames.h"
 #include "archive/patch_records.h"
 #include "archive/payload_digest.h"
-#include "fa2/archive_image.h"
-#include "fa2/host_files.h"
-#include "fa2/names.h"
+#include "common/updater_contract.h"
+#include "fa2/archive/archive_image.h"
+#include "fa2/host/host_files.h"
+#include "fa2/host/names.h"
 #include "fa2/patch/patch_text.h"
-#include "fa2/pe_resources.h"
+#include "fa2/pe/pe_resources.h"
 
 std::string HexHash(const uint8_t hash[16]) {
   static const char kDigits[] = "0123456789abcdef";
@@ -142,7 +143,7 @@ uint32_t StubFeatures(const uint8_t* stub, size_t size) {
   std::string error;
   if (!ParsePeImage(stub, size, &image, &error) || !ReadResourceTree(image, &tree, &error))
     return 0;
-  const ResourceLeaf* leaf = FindResource(tree, ResourceKey{1, kUpdateResourceType, 0},
+  const ResourceLeaf* leaf = FindResource(tree, ResourceKey{1, kPayloadResourceTypeWide, 0},
                                           ResourceKey{0, u"", kStubFeaturesResourceId});
   return leaf ? DecodeStubFeatures(leaf->Data, leaf->Size) : 0;
 }

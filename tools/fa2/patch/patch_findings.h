@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fa2/update_check.h"
+#include "fa2/check/update_check.h"
 
 // Adds a warning for every entry that has patches but no full entry: an
 // installed file that none of its patches was made from stops the update.

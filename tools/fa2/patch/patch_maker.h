@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/patch_format.h"
-#include "fa2/archive_writer.h"
+#include "fa2/archive/archive_writer.h"
 
 // The level that patches are made at.
 constexpr int kPatchLevel = 19;

@@ -12,11 +12,11 @@
 #include "archive/patch_format.h"
 #include "archive/payload_digest.h"
 #include "config/update_items.h"
-#include "fa2/commands.h"
-#include "fa2/host_files.h"
-#include "fa2/names.h"
+#include "fa2/check/profile_text.h"
+#include "fa2/cli/report.h"
+#include "fa2/host/host_files.h"
+#include "fa2/host/names.h"
 #include "fa2/patch/patch_maker.h"
-#include "fa2/profile_text.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ void RunJob(PatchJob* job, const PatchInput& input, int level) {
 }  // namespace
 
 int MakeUpdatePatches(const std::vector<PatchInput>& inputs, const std::vector<std::string>& from,
-                      bool keepFull, int level, PatchOutcome* outcome) {
+                      bool keepFull, int level, const char* label, PatchOutcome* outcome) {
   std::vector<std::vector<std::string>> places;
   if (!ItemPlaces(inputs, &places)) return 0;
 
@@ -180,7 +180,7 @@ int MakeUpdatePatches(const std::vector<PatchInput>& inputs, const std::vector<s
   if (progress) {
     shower = std::thread([&] {
       while (!finished) {
-        std::fprintf(stderr, "\rfa2 pack: patches %zu/%zu", done.load(), jobs.size());
+        std::fprintf(stderr, "\r%s: patches %zu/%zu", label, done.load(), jobs.size());
         std::fflush(stderr);
         for (int k = 0; k < 5 && !finished; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(40));
       }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "fa2/archive_writer.h"
+#include "fa2/archive/archive_writer.h"
 
 struct PatchInput {
   std::string path;   // the new file on the host
@@ -29,9 +29,9 @@ struct PatchOutcome {
 };
 
 // Makes the patches (on as many threads as the processor has cores, with
-// progress on a terminal); level is the full entries' level, for the size
-// comparison. Reports every failure itself and returns 0 then.
+// progress on a terminal headed by label); level is the full entries' level,
+// for the size comparison. Reports every failure itself and returns 0 then.
 int MakeUpdatePatches(const std::vector<PatchInput>& inputs, const std::vector<std::string>& from,
-                      bool keepFull, int level, PatchOutcome* outcome);
+                      bool keepFull, int level, const char* label, PatchOutcome* outcome);
 
 #endif
