@@ -62,6 +62,7 @@ int ChooseItemPatch(const char* name, PlannedItem& planned) {
   }
   // No patch fits: the full entry, when the archive has one.
   if (!IsArchivePatch(&State.Archive, planned.EntryIndex)) return 1;
+  planned.NotPatchable = 1;
   char text[kLongTextSize];
   wsprintfA(text, kNotPatchableFormat,
             planned.Target);

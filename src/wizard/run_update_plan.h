@@ -54,6 +54,9 @@ struct PlannedItem {
   // (empty when there is none).
   int Failed;
   char FailureText[kLongTextSize];
+  // The installed file is no base of the item's patches and there is no
+  // full entry: the update is not for this version, and nothing is staged.
+  int NotPatchable;
 };
 
 struct UpdatePlan {
