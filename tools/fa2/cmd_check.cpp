@@ -20,8 +20,10 @@ const char kCheckHelp[] =
     "entries are missing or shared, names that the item syntax changes, mode\n"
     "digits and kind letters that are taken for names, disc items without a\n"
     "disc to copy from, agreement texts missing, too small a RequiredDiskSpace,\n"
-    "entries that nothing uses, and text that is not CP932 with CR LF. Each\n"
-    "finding names the key, its value and what the player would get.\n"
+    "entries that nothing uses, text that is not CP932 with CR LF, and an\n"
+    "update too large for an updater that Windows starts (a warning from\n"
+    "1.5 GiB, an error from 2 GiB). Each finding names the key, its value and\n"
+    "what the player would get.\n"
     "\n"
     "  --setup SETUP.INI  also read the installed game's SETUP.INI: disc numbers\n"
     "                     without a DiskCheckFile, install modes without items\n"
@@ -56,6 +58,7 @@ int ReadUpdateForCheck(const std::vector<uint8_t>& payload, UpdateCheckInput* in
   const ArchiveReader& reader = archive.reader;
   input->updateIni = nullptr;
   input->entries.clear();
+  input->payloadSize = payload.size();
   for (uint32_t i = 0; i < reader.EntryCount; ++i)
     input->entries.push_back({EntryName(reader.Entries[i]), reader.Entries[i].UnpackedSize});
   // The updater's own lookup: the first entry of the name.

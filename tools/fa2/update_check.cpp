@@ -81,6 +81,8 @@ class Checker {
   }
 
   std::vector<CheckFinding> Run() {
+    CheckFinding size;
+    if (CheckUpdaterSize(input_.payloadSize, kUpdaterImageLimit, &size)) findings_.push_back(size);
     if (input_.updateIni == nullptr) {
       Error("", "", "", "the archive has no entry UPDATE.INI",
             std::string("the updater shows ") + kNoEntry + " and ends at start");
@@ -584,6 +586,33 @@ class Checker {
 };
 
 }  // namespace
+
+bool CheckUpdaterSize(uint64_t imageSize, uint64_t limit, CheckFinding* finding) {
+  const bool over = imageSize >= limit;
+  if (!over && imageSize < limit / 4 * 3) return false;
+  auto count = [](uint64_t n) {
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+      if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+      out += digits[i];
+    }
+    return out;
+  };
+  finding->level = over ? FindingLevel::Error : FindingLevel::Warning;
+  finding->section.clear();
+  finding->key.clear();
+  finding->value.clear();
+  finding->problem =
+      "the updater takes at least " + count(imageSize) + " bytes; Windows starts no program of " +
+      count(limit) + " bytes (2 GiB) or more" +
+      (over ? std::string() : ", and this one is within a quarter of that") +
+      ". Make it smaller: ship patches against the installed files (--from), pack at a higher "
+      "--level, or split the update in two";
+  finding->player = over ? "Windows says the updater is not a valid application and does not "
+                           "start it"
+                         : "nothing yet; a little more and the updater does not start";
+  return true;
+}
 
 std::vector<CheckFinding> CheckUpdate(const UpdateCheckInput& input) {
   return Checker(input).Run();
