@@ -3,10 +3,10 @@
 // Each worker decodes its items through a buffer of its own and writes them
 // part by part, so memory stays a few buffers whatever the entries' sizes.
 // The workers take the items in list order from one counter; the calling
-// thread is one of them. One more thread follows the items in list order and
-// flushes each staged file as soon as it is filled, so that the disk writes
-// one file while the workers decode the next ones and the commit finds
-// nearly everything on the disk. The calling thread, the dialog's, waits for
+// thread is one of them only when no worker thread starts. One more thread
+// follows the items in list order and flushes each staged file as soon as it
+// is filled, so that the disk writes one file while the workers decode the
+// next ones and the commit finds nearly everything on the disk. The calling thread, the dialog's, waits for
 // every other thread before it returns, so that the run reads the items'
 // outcomes only when nobody works on them any more; while it waits it
 // answers the dialog's messages and shows the bytes written so far.

@@ -10,6 +10,9 @@ namespace {
 // The taskbar button's progress, for one run; null where the system has no
 // taskbar that shows progress (before Windows 7, or without a shell).
 ITaskbarList3* taskbar = nullptr;
+// The position shown last, so that the bar and the taskbar, which another
+// process draws, are told only of a change.
+int shownPosition = -1;
 
 // Below the Info control, as wide as it, with a gap and a height in dialog
 // units so that it scales with the dialog's font and DPI.
@@ -41,6 +44,7 @@ void BeginRunProgress(HWND dialog) {
     SendMessageA(bar, PBM_SETPOS, 0, 0);
     ShowWindow(bar, SW_SHOWNA);
   }
+  shownPosition = 0;
   if (!taskbar &&
       SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
                                  IID_ITaskbarList3, reinterpret_cast<void**>(&taskbar)))) {
@@ -56,10 +60,10 @@ void ShowRunProgress(HWND dialog, uint64_t done, uint64_t total) {
   if (!dialog) return;
   if (done > total) done = total;
   const int position = total ? static_cast<int>(done * kRunProgressSteps / total) : kRunProgressSteps;
+  if (position == shownPosition) return;
+  shownPosition = position;
   HWND bar = GetDlgItem(dialog, IDC_PROGRESS);
-  if (bar && SendMessageA(bar, PBM_GETPOS, 0, 0) != position) {
-    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-  }
+  if (bar) SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
   if (taskbar) taskbar->SetProgressValue(dialog, static_cast<ULONGLONG>(position), kRunProgressSteps);
 }
 
