@@ -49,6 +49,7 @@ struct PlannedItem {
   char Staged[kPathSize];
   HANDLE StagedFile;  // open from staging until the commit has flushed it
   int Flushed;        // the staged file is on the disk already
+  volatile LONG64 Written;  // bytes in the staged file so far, for the run's progress
   // Failure: the box that tells why, shown before "ファイルの書き込みに失敗しました"
   // (empty when there is none).
   int Failed;

@@ -26,6 +26,7 @@ int WriteStagedBytes(PlannedItem& item, const uint8_t* bytes, size_t size) {
     if (!WriteFile(item.StagedFile, bytes, chunk, &written, nullptr) || written != chunk) {
       return FailItem(item, nullptr);
     }
+    InterlockedExchangeAdd64(&item.Written, chunk);
     bytes += chunk;
     size -= chunk;
   }

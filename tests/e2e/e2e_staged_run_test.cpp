@@ -5,8 +5,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <map>
+#include <set>
 #include <random>
 #include <string>
 #include <vector>
@@ -244,6 +250,100 @@ std::string Content(int file, int version, size_t size) {
     bytes[i] = static_cast<char>((x >> (i % 24)) & 0x3F);
   }
   return bytes;
+}
+
+// A large update, one stored entry of 128 MiB written into sixteen folders
+// (2 GiB, a run of a few seconds): while the workers write, the wizard
+// answers every ask within half a second, and its bar of the bytes written
+// only rises and ends at its maximum.
+TEST(StagedRun, ALargeRunAnswersThePlayerAndShowsItsProgress) {
+  constexpr int kItems = 16;
+  constexpr size_t kSize = 128u << 20;
+  constexpr DWORD kAskMs = 500;
+  Scenario s;
+  s.updateIniMore = "[UPDATE]\r\n";
+  for (int i = 0; i < kItems; ++i) {
+    const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+    s.updateIniMore += "UpdateFile" + number + "=d" + number + "\\BIG.PAK\r\n";
+  }
+  s.files.push_back({"BIG.PAK", Content(0, 1, kSize), 0x01D9000000000000ull, true});
+  s.LayOut();
+  ASSERT_FALSE(testing::Test::HasFatalFailure());
+  for (int i = 0; i < kItems; ++i) {
+    const std::string folder = s.InstallFolder() + "\\d" + (i < 10 ? "0" : "") + std::to_string(i);
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  }
+
+  UpdaterProcess process(s.UpdaterPath());
+  HWND wizard = WaitForWizard(process.pid(), "テストゲーム アップデータ ", kRunTimeoutMs);
+  ASSERT_NE(wizard, nullptr);
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+
+  // Ask the wizard every few milliseconds until the run is complete. Every
+  // message sent counts, the reading of the button's text too: one that
+  // waits longer than half a second is a window that does not answer.
+  std::vector<int> positions;
+  int unanswered = 0, asks = 0;
+  DWORD slowest = 0;
+  auto ask = [&](const std::function<bool()>& send) {
+    const ULONGLONG asked = GetTickCount64();
+    const bool answered = send();
+    const DWORD took = static_cast<DWORD>(GetTickCount64() - asked);
+    slowest = std::max(slowest, took);
+    ++asks;
+    if (!answered || took > kAskMs) ++unanswered;
+  };
+  const ULONGLONG start = GetTickCount64();
+  bool complete = false;
+  while (!complete && GetTickCount64() - start < 120000) {
+    DWORD_PTR answer = 0;
+    ask([&] { return SendMessageTimeoutA(wizard, WM_NULL, 0, 0, SMTO_NORMAL, kAskMs, &answer) != 0; });
+    HWND bar = GetDlgItem(wizard, IDC_PROGRESS);
+    if (bar) {
+      ask([&] {
+        DWORD_PTR position = 0;
+        if (!SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, kAskMs, &position)) return false;
+        positions.push_back(static_cast<int>(position));
+        return true;
+      });
+    }
+    ask([&] { return (complete = ReadControl(wizard, IDC_NEXT).text == "完了"), true; });
+    Sleep(40);
+  }
+  const DWORD runMs = static_cast<DWORD>(GetTickCount64() - start);
+  std::printf("large run: %lu ms, %d asks, slowest answer %lu ms, %zu bar readings\n",
+              static_cast<unsigned long>(runMs), asks, static_cast<unsigned long>(slowest),
+              positions.size());
+  ASSERT_TRUE(complete);
+  EXPECT_EQ(unanswered, 0) << "slowest answer " << slowest << " ms";
+
+  HWND bar = GetDlgItem(wizard, IDC_PROGRESS);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_TRUE(IsWindowVisible(bar));
+  const int maximum = static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
+  EXPECT_GT(maximum, 0);
+  EXPECT_EQ(static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)), maximum);
+  ASSERT_FALSE(positions.empty());
+  std::set<int> between;
+  for (size_t i = 0; i < positions.size(); ++i) {
+    if (i) EXPECT_GE(positions[i], positions[i - 1]) << "reading " << i;
+    if (positions[i] > 0 && positions[i] < maximum) between.insert(positions[i]);
+  }
+  EXPECT_GE(between.size(), 3u) << "the bar moved in fewer steps during the run";
+
+  process.PlayWizard();
+  RunResult run = process.Wait();
+  ExpectEnd(run, 1);
+  for (int i = 0; i < kItems; ++i) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const std::string file =
+        s.InstallFolder() + "\\d" + (i < 10 ? "0" : "") + std::to_string(i) + "\\BIG.PAK";
+    ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data)) << file;
+    EXPECT_EQ(data.nFileSizeLow, kSize) << file;
+  }
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\d15\\BIG.PAK"), Content(0, 1, kSize));
 }
 
 // The updater killed at random moments of its run, then started again: the

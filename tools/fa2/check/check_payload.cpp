@@ -35,6 +35,7 @@ int ReadPayloadForCheck(const std::vector<uint8_t>& payload, CheckedUpdate* upda
   if (!OpenArchiveImage(payload, &archive, error)) return 0;
   const ArchiveReader& reader = archive.reader;
   update->input = UpdateCheckInput{};
+  update->input.payloadSize = payload.size();
   for (uint32_t i = 0; i < reader.EntryCount; ++i)
     update->input.entries.push_back({EntryName(reader.Entries[i]), reader.Entries[i].UnpackedSize});
   // The updater's own lookup: the first entry of the name.
@@ -53,6 +54,7 @@ int ReadPayloadForCheck(const std::vector<uint8_t>& payload, CheckedUpdate* upda
 
 int ReadSourcesForCheck(const std::vector<PackSource>& sources, CheckedUpdate* update) {
   update->input = UpdateCheckInput{};
+  update->input.payloadSize = payload.size();
   const PackSource* updateIni = nullptr;
   for (const PackSource& source : sources) {
     update->input.entries.push_back({source.name, source.size});

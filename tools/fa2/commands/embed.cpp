@@ -34,7 +34,7 @@ const char kEmbedHelp[] =
     "\n"
     "Refused: an update with errors (unless --force), a signed STUB_EXE (sign\n"
     "the updater after embedding), a damaged executable or archive, and an\n"
-    "updater that would pass 4 GiB.\n";
+    "updater of 2 GiB or more, which Windows does not start.\n";
 
 const OptionSpec kEmbedOptions[] = {
     {"--output", 'o', "a file name"},
