@@ -54,7 +54,6 @@ int ReadPayloadForCheck(const std::vector<uint8_t>& payload, CheckedUpdate* upda
 
 int ReadSourcesForCheck(const std::vector<PackSource>& sources, CheckedUpdate* update) {
   update->input = UpdateCheckInput{};
-  update->input.payloadSize = payload.size();
   const PackSource* updateIni = nullptr;
   for (const PackSource& source : sources) {
     update->input.entries.push_back({source.name, source.size});
