@@ -1,6 +1,6 @@
 // The update items of a run: install modes, the four kinds and their target
 // folders, DataFolder, OverwriteOnly, and the write failure that ends the run
-// with the items before it kept.
+// with nothing of the update written.
 #include "harness/import_patch.h"
 #include "run_update_bed.h"
 
