@@ -12,8 +12,8 @@
 namespace {
 
 // A run stages at most 16 items, each with a staged file and a backup or a
-// new target, and ends with C; a journal with more lines was not written by
-// an updater.
+// new target, creates at most two folders and ends with C; a journal with
+// more lines was not written by an updater.
 constexpr int kMaxRecords = 64;
 // Tag, two paths, three tabs, the hash and CR LF.
 constexpr size_t kLineSize = 2 * kJournalPathSize + 32;
@@ -144,6 +144,10 @@ int UndoRecords(char* failedPath) {
       case 'S':
         if (!RemoveFile(record.Path)) NoteFailure(failedPath, record.Path, &ok);
         break;
+      case 'D':
+        // Fails, as it should, when something is in the folder now.
+        RemoveDirectoryA(record.Path);
+        break;
       default:
         break;
     }
@@ -202,7 +206,8 @@ void ParseJournal(char* text, size_t size) {
       first = 0;
       continue;
     }
-    const int wanted = tag == 'B' ? 3 : tag == 'C' ? 1 : (tag == 'S' || tag == 'N') ? 2 : 0;
+    const int wanted =
+        tag == 'B' ? 3 : tag == 'C' ? 1 : (tag == 'S' || tag == 'N' || tag == 'D') ? 2 : 0;
     if (wanted == 0 || fieldCount != wanted) return;
     JournalRecord& record = journal.Records[journal.Count++];
     record.Tag = tag;
@@ -220,6 +225,8 @@ int JournalBackup(const char* backup, const char* target) {
 }
 
 int JournalNewTarget(const char* target) { return AddRecord('N', target, nullptr); }
+
+int JournalFolder(const char* folder) { return AddRecord('D', folder, nullptr); }
 
 int JournalCompleted() { return AddRecord('C', nullptr, nullptr); }
 

@@ -17,6 +17,7 @@
 //   B  backup  target     target is about to be moved to backup
 //   N  target             a staged file is about to become target, where no
 //                         file was before
+//   D  folder             folder is about to be created for the run's items
 //   C                     every item is in place and the disc items are
 //                         copied: the run is complete
 //
@@ -28,10 +29,11 @@
 //
 // Rolling back goes through the records from the last to the first: a backup
 // that exists goes back to its target (over whatever is there now), a target
-// named by N is deleted, a staged file is deleted. Each step does nothing when
-// its file is already gone, so a roll-back that was itself cut short can be
-// run again. After C, the run is kept instead: only backups and staged files
-// that are still there are deleted.
+// named by N is deleted, a staged file is deleted, a folder named by D is
+// removed when it is empty (something else in it keeps it). Each step does
+// nothing when its file is already gone, so a roll-back that was itself cut
+// short can be run again. After C, the run is kept instead: only backups and
+// staged files that are still there are deleted.
 //
 // These functions show nothing; the callers report.
 #ifndef PLATFORM_UPDATE_JOURNAL_H
@@ -49,6 +51,7 @@ constexpr size_t kJournalPathSize = 1024;
 int JournalStaged(const char* staged);
 int JournalBackup(const char* backup, const char* target);
 int JournalNewTarget(const char* target);
+int JournalFolder(const char* folder);
 int JournalCompleted();
 
 // Whether this run has opened a journal.

@@ -62,11 +62,9 @@ int CommitUpdateItems(HWND dialog, UpdatePlan& plan) {
 void RollBackUpdate(UpdatePlan& plan) {
   DiscardStagedFiles(plan);
   char failedPath[kJournalPathSize];
+  // The journal's records also name the folders that the run made for its
+  // items: each goes unless something is in it now.
   if (!RollBackJournal(failedPath)) ShowRestoreError(failedPath);
-  // A folder that the run made for its items goes too, unless something is
-  // in it now.
-  for (int i = plan.CreatedCount - 1; i >= 0; --i) RemoveDirectoryA(plan.CreatedFolders[i]);
-  plan.CreatedCount = 0;
 }
 
 int FinishUpdate(HWND dialog, UpdatePlan& plan) {

@@ -10,22 +10,20 @@
 
 namespace {
 
-// Composes base \ DataFolder \ ItemName into target, creating the last level
-// of DataFolder on the way. Data items go below DataPath, or below InstPath
-// when the registry gives no DataPath: a relative path would land in the
-// process's current folder, wherever the player started the updater from.
-// Returns 0 when the path does not fit.
-int ComposeTarget(const UpdateItem& item, char* target, UpdatePlan& plan) {
+// Composes base, DataFolder and ItemName into the item's target, and base
+// and DataFolder into its Folder when there is a DataFolder; nothing is
+// created here. Data items go below DataPath, or below InstPath when the
+// registry gives no DataPath: a relative path would land in the process's
+// current folder, wherever the player started the updater from. Returns 0
+// when the path does not fit.
+int ComposeTarget(const UpdateItem& item, PlannedItem& planned) {
   const char* base = item.Kind == UpdateKind::Data && State.DataPath[0] ? State.DataPath
                                                                          : State.InstPath;
+  char* target = planned.Target;
   lstrcpynA(target, base, kPathSize);
   // With an empty DataFolder this only adds the backslash before the name.
   if (!JoinPath(target, kTargetPathSize, State.DataFolder)) return 0;
-  // Only one level is made; when it exists already the call fails, which is
-  // just as good.
-  if (CreateDirectoryA(target, nullptr) && plan.CreatedCount < 2) {
-    lstrcpynA(plan.CreatedFolders[plan.CreatedCount++], target, kTargetPathSize);
-  }
+  if (State.DataFolder[0]) lstrcpynA(planned.Folder, target, kTargetPathSize);
   return JoinPath(target, kTargetPathSize, item.ItemName);
 }
 
@@ -67,10 +65,9 @@ DataRead ReadDataFile(PlannedItem& planned) {
   return result;
 }
 
-int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
-             UpdatePlan& plan) {
+int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned) {
   // A path that does not fit would name another file: the item fails.
-  if (!ComposeTarget(item, planned.Target, plan)) return FailItem(planned, nullptr);
+  if (!ComposeTarget(item, planned)) return FailItem(planned, nullptr);
   const DWORD attributes = GetFileAttributesA(planned.Target);
   planned.TargetAttributes = attributes;
   if ((overwriteOnly || item.Kind == UpdateKind::Overwrite) && !IsFile(attributes)) {
@@ -156,12 +153,11 @@ int IsFileNewerThan(const char* path, uint64_t time) {
 
 int PlanUpdateItems(const UpdateItem* items, int count, int overwriteOnly, UpdatePlan& plan) {
   plan.Count = 0;
-  plan.CreatedCount = 0;
   for (int i = 0; i < count; ++i) {
     PlannedItem& planned = plan.Items[plan.Count++];
     std::memset(&planned, 0, sizeof planned);
     planned.TargetAttributes = INVALID_FILE_ATTRIBUTES;
-    if (!PlanItem(items[i], overwriteOnly, planned, plan)) return 0;
+    if (!PlanItem(items[i], overwriteOnly, planned)) return 0;
   }
   return 1;
 }

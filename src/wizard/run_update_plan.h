@@ -36,6 +36,9 @@ enum class ItemAction {
 struct PlannedItem {
   ItemAction Action;
   char Target[kTargetPathSize];
+  // The DataFolder level that holds Target, created when the item is staged
+  // (empty when there is no DataFolder).
+  char Folder[kTargetPathSize];
   // The existing target's attributes, INVALID_FILE_ATTRIBUTES when there is
   // none.
   DWORD TargetAttributes;
@@ -58,10 +61,6 @@ struct PlannedItem {
 struct UpdatePlan {
   PlannedItem Items[kUpdateListKeys];
   int Count;  // items planned; the last one may have failed
-  // The DataFolder levels that the plan created (below InstPath and below
-  // DataPath), removed again when the run is rolled back and they are empty.
-  char CreatedFolders[2][kTargetPathSize];
-  int CreatedCount;
 };
 
 // Plans items in list order (see above). overwriteOnly holds back every item
@@ -77,7 +76,9 @@ int FailItem(PlannedItem& item, const char* text);
 int HasStagedFile(const PlannedItem& item);
 
 // Staging one planned item, in two steps. CreateStagedFile checks the room,
-// names the staged file in the journal and creates it; it is called on one
+// creates the item's DataFolder level when it is missing (named in the
+// journal first, so that a roll-back removes it), names the staged file in
+// the journal and creates it; it is called on one
 // thread, item by item in list order. The staged files of earlier items are
 // still empty then: pending is the room that they will take on the item's
 // drive, and the drive must have it beside the item's own. FillStagedFile

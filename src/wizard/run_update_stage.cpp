@@ -90,6 +90,13 @@ int CreateStagedFile(PlannedItem& item, uint64_t pending) {
     return FailItem(item, shortfall);
   }
 
+  // Only one level is made; a folder that is already there is not the run's
+  // and is never named in the journal. A creation that fails leaves the
+  // staged file's creation to fail.
+  if (item.Folder[0] && GetFileAttributesA(item.Folder) == INVALID_FILE_ATTRIBUTES) {
+    if (!JournalFolder(item.Folder)) return FailItem(item, nullptr);
+    CreateDirectoryA(item.Folder, nullptr);
+  }
   if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged)) return FailItem(item, nullptr);
   if (!JournalStaged(item.Staged)) return FailItem(item, nullptr);
   HANDLE file = CreateFileA(item.Staged, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,

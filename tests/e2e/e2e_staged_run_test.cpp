@@ -189,39 +189,54 @@ std::string Content(int file, int version, size_t size) {
 }
 
 // The updater killed at random moments of its run, then started again: the
-// game is all old or all new, and nothing of the killed run is left.
+// game is all old or all new, and nothing of the killed run is left, not even
+// the DataFolder level that it created below the data folder for its "d"
+// item.
 TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
   constexpr int kFiles = 8;
   constexpr size_t kSize = 2 << 20;
   constexpr DWORD kTrials = 6;
   Scenario s;
   s.updateIni.Set("UpdateMessage", "お知らせ");
+  s.updateIni.Set("DataFolder", "save");
   s.updateIniMore = "[UPDATE]\r\n";
   for (int i = 0; i < kFiles; ++i) {
     const std::string name = "DATA" + std::to_string(i) + ".PAK";
     s.updateIniMore += "UpdateFile0" + std::to_string(i) + "=" + name + "\r\n";
     s.files.push_back({name, Content(i, 1, kSize)});
   }
+  s.updateIniMore += "UpdateFile0" + std::to_string(kFiles) + "=d,SAVE.DAT\r\n";
+  s.files.push_back({"SAVE.DAT", "archive save"});
   s.LayOut();
   ASSERT_FALSE(testing::Test::HasFatalFailure());
+  // The game has its "save" level; the data folder gets it from the run.
+  const std::string game = s.InstallFolder() + "\\save";
+  const std::string newFolder = s.DataFolder() + "\\save";
+  ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr));
 
   auto install = [&] {
     for (int i = 0; i < kFiles; ++i) {
-      const std::string path = s.InstallFolder() + "\\DATA" + std::to_string(i) + ".PAK";
+      const std::string path = game + "\\DATA" + std::to_string(i) + ".PAK";
       SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       ASSERT_TRUE(WriteBytes(path, Content(i, 0, kSize)));
     }
+    RemoveTree(newFolder);
   };
   // 0: all old, 1: all new, -1: mixed or damaged.
   auto version = [&] {
     int seen = -2;
     for (int i = 0; i < kFiles; ++i) {
-      const std::string bytes = ReadBytes(s.InstallFolder() + "\\DATA" + std::to_string(i) + ".PAK");
+      const std::string bytes = ReadBytes(game + "\\DATA" + std::to_string(i) + ".PAK");
       const int v = bytes == Content(i, 0, kSize) ? 0 : bytes == Content(i, 1, kSize) ? 1 : -1;
       if (v < 0 || (seen >= 0 && v != seen)) return -1;
       seen = v;
     }
-    return seen;
+    // The "d" item's folder is there only in the new version, with its file.
+    const int saved = ReadBytes(newFolder + "\\SAVE.DAT") == "archive save"
+                          ? 1
+                          : GetFileAttributesA(newFolder.c_str()) == INVALID_FILE_ATTRIBUTES ? 0
+                                                                                           : -1;
+    return saved == seen ? seen : -1;
   };
 
   // Presses through to the start of the run and returns the wizard once the
@@ -281,6 +296,7 @@ TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
     EXPECT_GE(v, 0) << "old and new files mixed";
     if (v >= 0) ++seen[v];
     EXPECT_EQ(RunLeftovers(s.InstallFolder()), std::vector<std::string>{});
+    EXPECT_EQ(RunLeftovers(s.DataFolder()), std::vector<std::string>{});
   }
   std::printf("kill trials: %d rolled back to the old version, %d complete\n", seen[0], seen[1]);
 }
