@@ -46,10 +46,24 @@ uint32_t LineHash(const char* bytes, size_t count) {
   return hash;
 }
 
+}  // namespace
+
 int ComposeJournalPath(char* path) {
   lstrcpynA(path, State.InstPath, kPathSize);
   return JoinPath(path, kPathSize, kJournalName);
 }
+
+uint64_t JournalSizeBound(int count, size_t targetLength) {
+  // Each line carries a tag, tabs, its hash and CR LF besides its paths. An
+  // item writes S with its staged file, then B with its backup and target or
+  // N with its target; staged files and backups are named in the target's
+  // folder with a name no longer than 12 bytes, so no line is longer than
+  // two targets and 12 bytes more. Two D lines of folders, J and C end it.
+  const uint64_t line = 2 * uint64_t{targetLength} + 12 + 16;
+  return (uint64_t{2} * static_cast<uint64_t>(count) + 4) * line;
+}
+
+namespace {
 
 // Appends one line of tag and fields, with its hash, and waits until it is on
 // the disk.

@@ -40,10 +40,20 @@
 #define PLATFORM_UPDATE_JOURNAL_H
 
 #include <cstddef>
+#include <cstdint>
 
 constexpr char kJournalName[] = "~UPDJRNL.TMP";
 // Every path that a record names fits this many bytes with its NUL.
 constexpr size_t kJournalPathSize = 1024;
+
+// Composes the journal's path for the game of State into path (kPathSize
+// bytes). Returns 0 when it does not fit.
+int ComposeJournalPath(char* path);
+
+// The most bytes that this run's journal can take for count staged items
+// whose target paths are at most targetLength bytes long: a bound, so that
+// the run can count the journal's room before it writes a record.
+uint64_t JournalSizeBound(int count, size_t targetLength);
 
 // Each call appends one record and flushes it; the first of them creates the
 // journal in State.InstPath. Returns 1, or 0 when the record could not be put

@@ -134,6 +134,12 @@ int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
   return 0;
 }
 
+uint64_t ClusterRoom(const char* path, uint64_t size) {
+  const char root[] = {path[0], path[0] ? path[1] : '\0', '\\', '\0'};
+  const uint64_t cluster = QueryClusterSize(root);
+  return (size + cluster - 1) / cluster * cluster;
+}
+
 int FailItem(PlannedItem& item, const char* text) {
   item.Failed = 1;
   lstrcpynA(item.FailureText, text ? text : "", kLongTextSize);

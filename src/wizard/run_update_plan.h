@@ -80,8 +80,8 @@ int HasStagedFile(const PlannedItem& item);
 // journal first, so that a roll-back removes it), names the staged file in
 // the journal and creates it; it is called on one
 // thread, item by item in list order. The staged files of earlier items are
-// still empty then: pending is the room that they will take on the item's
-// drive, and the drive must have it beside the item's own. FillStagedFile
+// still empty then: pending is the room that they and the journal will take
+// on the item's drive, and the drive must have it beside the item's own. FillStagedFile
 // writes the content and the time, decoding through buffer (bufferSize bytes,
 // at least kArchiveEntryPartMinBuffer); it touches nothing but the item, its
 // staged file and the buffer, so items can be filled side by side, each
@@ -116,6 +116,10 @@ int MakeSiblingName(const char* target, const char* prefix, char* name);
 // or when the drive cannot be asked; else 0 with the shortfall message
 // ("ディスク容量が足りません。...", kLongTextSize bytes) in shortfall.
 int CheckEntrySpace(const char* target, uint64_t size, char* shortfall);
+
+// The room that a file of size bytes takes on the drive of path (its first
+// two bytes, as "C:"): size rounded up to whole clusters.
+uint64_t ClusterRoom(const char* path, uint64_t size);
 
 // True when the file at path was last written after time (a FILETIME as 64
 // bits). A file that cannot be opened or asked for its time counts as older.

@@ -83,10 +83,11 @@ uint64_t StagedSize(const PlannedItem& item) {
 
 int CreateStagedFile(PlannedItem& item, uint64_t pending) {
   if (!HasStagedFile(item)) return 1;
-  // The drive must have this item's room beside the room that the earlier
-  // items' staged files will take when they are filled.
+  // The drive must have this item's room beside the room that the run's own
+  // files will take there (see PendingRoom).
   char shortfall[kLongTextSize];
-  if (!CheckEntrySpace(item.Target, StagedSize(item) + pending, shortfall)) {
+  if (!CheckEntrySpace(item.Target, ClusterRoom(item.Target, StagedSize(item)) + pending,
+                       shortfall)) {
     return FailItem(item, shortfall);
   }
 

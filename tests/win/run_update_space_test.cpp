@@ -145,6 +145,37 @@ TEST_F(SmallDrive, StagedFilesOfEarlierItemsCountAgainstLaterOnes) {
   EXPECT_EQ(names, (std::vector<std::string>{"a.dat"})) << "no staged file left";
 }
 
+// An entry exactly as large as the free space passes the planning check
+// (equal sizes pass), but the run's own files need room beside it: the player
+// is told the real shortfall, never a passed check and then a failed write,
+// and once that much more is free the run completes.
+TEST_F(SmallDrive, EntryAsLargeAsTheFreeSpaceIsToldTheRoomTheRunItselfNeeds) {
+  ASSERT_TRUE(WriteBytes("T:\\game\\filler.bin", std::string(256 * 1024, 'x')));
+  const uint64_t free = FreeBytes("T:\\");
+  bed_.Payload({{"a.dat", std::string(static_cast<size_t>(free), 'a')}});
+  bed_.UpdateSection({"UpdateFile00=a.dat"});
+  RunOutcome r = bed_.Run();
+  ExpectFailed(r);
+  auto seen = bed_.boxes.Boxes();
+  ASSERT_EQ(seen.size(), 2u);
+  const std::string prefix = "ディスク容量が足りません。T: ドライブに ";
+  EXPECT_EQ(seen[0].text.rfind(prefix, 0), 0u) << seen[0].text;
+  ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
+  const uint64_t missing =
+      seen[0].text.size() > prefix.size() ? std::stoull(seen[0].text.substr(prefix.size())) : 0;
+  EXPECT_GT(missing, 0u);
+  EXPECT_LT(missing, 64u * 1024) << "the journal's room, not the entry's";
+  EXPECT_FALSE(FileExists("T:\\game\\a.dat"));
+  EXPECT_EQ(FreeBytes("T:\\"), free) << "nothing of the run is left";
+
+  // Exactly that much more room, and the same update goes through.
+  ASSERT_TRUE(WriteBytes("T:\\game\\filler.bin",
+                         std::string(static_cast<size_t>(256 * 1024 - missing), 'x')));
+  EXPECT_EQ(FreeBytes("T:\\"), free + missing);
+  ExpectCompleted(bed_.Run());
+  EXPECT_EQ(ReadBytes("T:\\game\\a.dat").size(), free);
+}
+
 // A volume with 4 GiB or more free passes any requirement.
 TEST(RunUpdateSpace, LargeVolumePassesTheLargestRequirement) {
   RunBed bed;
