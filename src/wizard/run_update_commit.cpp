@@ -1,5 +1,6 @@
 // The commit of the staged items, its roll-back, and the end of a complete
 // run.
+#include "platform/game_paths.h"
 #include "platform/update_error.h"
 #include "wizard/run_update_plan.h"
 #include "wizard/run_update_steps.h"
@@ -27,6 +28,8 @@ int FlushStagedFiles(UpdatePlan& plan) {
 // Moves the existing target aside and the staged file into its place. Each
 // move is named in the journal before it is made.
 int PlaceItem(const PlannedItem& item) {
+  // Checked again: a folder on the way may have become a link since staging.
+  if (!IsWritableGamePath(item.Target)) return 0;
   const int exists = item.TargetAttributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (item.TargetAttributes & kKeptAttributes)) {
     SetFileAttributesA(item.Staged, item.TargetAttributes & kKeptAttributes);

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "common/updater_state_win32.h"
+#include "platform/game_paths.h"
 #include "platform/join_path.h"
 #include "platform/set_info_text.h"
 #include "wizard/run_update_steps.h"
@@ -155,6 +156,13 @@ int CopyDiscItems(HWND dialog, const UpdateRunItems& items) {
     char destination[kPathSize];
     int isFolder = 0;
     if (!ComposeCopyPaths(discDrive, item, source, destination, &isFolder)) {
+      FailCopy(dialog, item);
+      return 0;
+    }
+    // Nothing is written through a link below the game's folders.
+    char written[kPathSize];
+    lstrcpynA(written, destination, kPathSize);
+    if ((isFolder && !CopiedFolder(source, written)) || !IsWritableGamePath(written)) {
       FailCopy(dialog, item);
       return 0;
     }

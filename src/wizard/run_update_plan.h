@@ -100,13 +100,6 @@ uint64_t StagedSize(const PlannedItem& item);
 // whose filling failed, or -1. Items after that one may be left unfilled.
 int FillStagedFiles(UpdatePlan& plan, int count);
 
-// Staged files and backups live beside their targets, named "~UPNxxxx.TMP"
-// (new content) and "~UPOxxxx.TMP" (the old file moved aside), xxxx four hex
-// digits: the same folder means the same drive, so the moves of the commit
-// are renames that cannot run out of room.
-constexpr char kStagedPrefix[] = "~UPN";
-constexpr char kBackupPrefix[] = "~UPO";
-
 // Makes a name that no file has yet in target's folder, with prefix, into
 // name (kPathSize bytes). Returns 0 when none fits or none is free.
 int MakeSiblingName(const char* target, const char* prefix, char* name);

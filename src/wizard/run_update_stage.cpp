@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "archive/archive_reader.h"
+#include "platform/game_paths.h"
 #include "wizard/run_update_plan.h"
 
 namespace {
@@ -91,6 +92,9 @@ int CreateStagedFile(PlannedItem& item, uint64_t pending) {
     return FailItem(item, shortfall);
   }
 
+  // Nothing is created through a link below the game's folders, nor outside
+  // them: such an item fails as a write that cannot be made.
+  if (!IsWritableGamePath(item.Target)) return FailItem(item, nullptr);
   // Only one level is made; a folder that is already there is not the run's
   // and is never named in the journal. A creation that fails leaves the
   // staged file's creation to fail.

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/updater_state_win32.h"
+#include "platform/journal_folder.h"
+#include "platform/update_journal.h"
 #include "scenario.h"
 #include "wizard_window.h"
 
@@ -175,6 +178,53 @@ TEST(StagedRun, ACompleteRunLeavesOnlyTheNewFiles) {
   EXPECT_EQ(Names(Take(s.InstallFolder())),
             (std::vector<std::string>{"\\SETUP.INI", "\\file.dat", "\\hidden.dat", "\\new.dat",
                                       "\\save.dat"}));
+}
+
+// The attack of a local user: a well-formed journal, planted in the game's
+// folder (which every signed-in user may write) and in the journal folder
+// (as if the user had made it first), names files outside the game to be
+// deleted and replaced. The elevated updater acts on neither: nothing outside
+// the game changes, the journal folder's copy is kept aside, and the update
+// then runs as usual.
+TEST(StagedRun, APlantedJournalChangesNothingOutsideTheGame) {
+  Scenario s;
+  s.updateIniMore = "[UPDATE]\r\nUpdateFile00=file.dat\r\n";
+  s.files = {{"file.dat", "new file"}};
+  s.installFiles = {{"file.dat", "old file"}};
+  s.LayOut();
+  ASSERT_FALSE(testing::Test::HasFatalFailure());
+  ScratchDir victim;
+  ScratchDir attacker;
+  ASSERT_TRUE(WriteBytes(victim.file("victim.txt"), "victim"));
+  ASSERT_TRUE(WriteBytes(victim.file("target.dll"), "system library"));
+  ASSERT_TRUE(WriteBytes(victim.file("staged.txt"), "staged"));
+  ASSERT_TRUE(WriteBytes(attacker.file("evil.dll"), "the attacker's library"));
+  const std::string planted =
+      JournalLine("J\t1") + JournalLine("N\t" + victim.file("victim.txt")) +
+      JournalLine("B\t" + attacker.file("evil.dll") + "\t" + victim.file("target.dll")) +
+      JournalLine("S\t" + victim.file("staged.txt"));
+  ASSERT_TRUE(WriteBytes(s.InstallFolder() + "\\" + kJournalName, planted));
+  lstrcpyA(State.CompanyName, s.game.company.c_str());
+  lstrcpyA(State.GameDir, s.game.dir.c_str());
+  char folder[kPathSize];
+  ASSERT_TRUE(ComposeJournalFolder(folder));
+  ASSERT_TRUE(PrepareJournalFolder(folder, 1));
+  const std::string journalFolder = folder;
+  ASSERT_TRUE(WriteBytes(journalFolder + "\\" + kJournalName, planted));
+
+  UpdaterProcess process(s.UpdaterPath());
+  process.PlayWizard();
+  RunResult run = process.Wait();
+  ExpectEnd(run, 1);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\file.dat"), "new file");
+  EXPECT_EQ(ReadBytes(victim.file("victim.txt")), "victim");
+  EXPECT_EQ(ReadBytes(victim.file("target.dll")), "system library");
+  EXPECT_EQ(ReadBytes(victim.file("staged.txt")), "staged");
+  EXPECT_EQ(ReadBytes(attacker.file("evil.dll")), "the attacker's library");
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\" + kJournalName), planted) << "never read";
+  EXPECT_EQ(ReadBytes(journalFolder + "\\" + kRefusedJournalName), planted) << "kept aside";
+  EXPECT_FALSE(FileExists(journalFolder + "\\" + kJournalName));
 }
 
 // Bytes that differ per file and per version, and pack a little.

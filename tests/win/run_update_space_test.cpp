@@ -146,14 +146,41 @@ TEST_F(SmallDrive, StagedFilesOfEarlierItemsCountAgainstLaterOnes) {
 }
 
 // An entry exactly as large as the free space passes the planning check
-// (equal sizes pass), but the run's own files need room beside it: the player
-// is told the real shortfall, never a passed check and then a failed write,
-// and once that much more is free the run completes.
+// (equal sizes pass). The run's own files need room too: the journal lives
+// in the program-data folder, off the game's drive here, and the run
+// completes; with the program-data folder on the game's drive, the player is
+// told the real shortfall, never a passed check and then a failed write, and
+// once that much more is free the same update goes through.
 TEST_F(SmallDrive, EntryAsLargeAsTheFreeSpaceIsToldTheRoomTheRunItselfNeeds) {
   ASSERT_TRUE(WriteBytes("T:\\game\\filler.bin", std::string(256 * 1024, 'x')));
   const uint64_t free = FreeBytes("T:\\");
   bed_.Payload({{"a.dat", std::string(static_cast<size_t>(free), 'a')}});
   bed_.UpdateSection({"UpdateFile00=a.dat"});
+  ExpectCompleted(bed_.Run());
+  EXPECT_EQ(ReadBytes("T:\\game\\a.dat").size(), free);
+  ASSERT_TRUE(DeleteFileA("T:\\game\\a.dat"));
+  ASSERT_EQ(FreeBytes("T:\\"), free);
+
+  // The machine's program-data folder on T: as well.
+  HKEY folders;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                            0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &folders, nullptr),
+            ERROR_SUCCESS);
+  char saved[MAX_PATH] = {};
+  DWORD savedSize = sizeof saved;
+  DWORD savedType = REG_EXPAND_SZ;
+  const bool hadValue = RegQueryValueExA(folders, "Common AppData", nullptr, &savedType,
+                                         reinterpret_cast<BYTE*>(saved), &savedSize) == ERROR_SUCCESS;
+  const char moved[] = "T:\\ProgramData";
+  RegSetValueExA(folders, "Common AppData", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(moved),
+                 sizeof moved);
+  CreateDirectoryA(moved, nullptr);
+  ResetJournal();
+  char journal[kPathSize];
+  EXPECT_TRUE(ComposeJournalPath(journal));
+  EXPECT_EQ(journal[0], 'T') << journal;
+
   RunOutcome r = bed_.Run();
   ExpectFailed(r);
   auto seen = bed_.boxes.Boxes();
@@ -166,7 +193,6 @@ TEST_F(SmallDrive, EntryAsLargeAsTheFreeSpaceIsToldTheRoomTheRunItselfNeeds) {
   EXPECT_GT(missing, 0u);
   EXPECT_LT(missing, 64u * 1024) << "the journal's room, not the entry's";
   EXPECT_FALSE(FileExists("T:\\game\\a.dat"));
-  EXPECT_EQ(FreeBytes("T:\\"), free) << "nothing of the run is left";
 
   // Exactly that much more room, and the same update goes through.
   ASSERT_TRUE(WriteBytes("T:\\game\\filler.bin",
@@ -174,6 +200,16 @@ TEST_F(SmallDrive, EntryAsLargeAsTheFreeSpaceIsToldTheRoomTheRunItselfNeeds) {
   EXPECT_EQ(FreeBytes("T:\\"), free + missing);
   ExpectCompleted(bed_.Run());
   EXPECT_EQ(ReadBytes("T:\\game\\a.dat").size(), free);
+
+  if (hadValue) {
+    RegSetValueExA(folders, "Common AppData", 0, savedType, reinterpret_cast<const BYTE*>(saved),
+                   savedSize);
+  } else {
+    RegDeleteValueA(folders, "Common AppData");
+  }
+  RegCloseKey(folders);
+  ResetJournal();
+  RemoveTree(moved);
 }
 
 // A volume with 4 GiB or more free passes any requirement.
