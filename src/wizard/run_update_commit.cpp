@@ -1,6 +1,7 @@
 // The commit of the staged items, its roll-back, and the end of a complete
 // run.
 #include "platform/game_paths.h"
+#include "platform/path_parts.h"
 #include "platform/update_error.h"
 #include "wizard/run_update_plan.h"
 #include "wizard/run_update_steps.h"
@@ -82,8 +83,7 @@ int FinishUpdate(HWND dialog, UpdatePlan& plan) {
     const PlannedItem& item = plan.Items[i];
     if (item.Action == ItemAction::Keep && item.TargetAttributes != INVALID_FILE_ATTRIBUTES &&
         (item.TargetAttributes & FILE_ATTRIBUTE_READONLY)) {
-      const DWORD rest = item.TargetAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
-      SetFileAttributesA(item.Target, rest ? rest : FILE_ATTRIBUTE_NORMAL);
+      ClearReadOnly(item.Target, item.TargetAttributes);
     }
   }
   ReleasePlan(plan);

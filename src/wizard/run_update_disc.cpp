@@ -5,6 +5,7 @@
 #include "common/updater_state_win32.h"
 #include "platform/game_paths.h"
 #include "platform/join_path.h"
+#include "platform/path_parts.h"
 #include "platform/set_info_text.h"
 #include "wizard/run_update_steps.h"
 
@@ -103,8 +104,7 @@ void ClearCopiedReadOnly(const char* source, const char* destination) {
     }
     const DWORD attributes = GetFileAttributesA(to);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-      const DWORD rest = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
-      SetFileAttributesA(to, rest ? rest : FILE_ATTRIBUTE_NORMAL);
+      ClearReadOnly(to, attributes);
     }
   } while (FindNextFileA(search, &found));
   FindClose(search);

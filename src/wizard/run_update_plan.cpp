@@ -7,6 +7,7 @@
 #include "archive/archive_reader.h"
 #include "platform/disk_space.h"
 #include "platform/join_path.h"
+#include "platform/path_parts.h"
 
 namespace {
 
@@ -122,8 +123,8 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned) {
 }  // namespace
 
 int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
-  char root[3] = {};
-  for (int i = 0; i < 2 && target[i]; ++i) root[i] = target[i];
+  char root[3];
+  DriveOfPath(target, root);
   uint64_t freeToCaller = 0, totalBytes = 0;
   // A drive that cannot be asked passes: the staging write fails cleanly if
   // the room runs out.
@@ -135,8 +136,9 @@ int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
 }
 
 uint64_t ClusterRoom(const char* path, uint64_t size) {
-  const char root[] = {path[0], path[0] ? path[1] : '\0', '\\', '\0'};
-  const uint64_t cluster = QueryClusterSize(root);
+  char drive[3];
+  DriveOfPath(path, drive);
+  const uint64_t cluster = QueryClusterSize(drive);
   return (size + cluster - 1) / cluster * cluster;
 }
 
@@ -151,8 +153,8 @@ int IsFileNewerThan(const char* path, uint64_t time) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   FILETIME lastWrite;
-  const int newer = GetFileTime(file, nullptr, nullptr, &lastWrite) &&
-                    ((uint64_t{lastWrite.dwHighDateTime} << 32) | lastWrite.dwLowDateTime) > time;
+  const int newer =
+      GetFileTime(file, nullptr, nullptr, &lastWrite) && PackFileTime(lastWrite) > time;
   CloseHandle(file);
   return newer;
 }

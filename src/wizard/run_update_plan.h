@@ -100,10 +100,6 @@ uint64_t StagedSize(const PlannedItem& item);
 // whose filling failed, or -1. Items after that one may be left unfilled.
 int FillStagedFiles(UpdatePlan& plan, int count);
 
-// Makes a name that no file has yet in target's folder, with prefix, into
-// name (kPathSize bytes). Returns 0 when none fits or none is free.
-int MakeSiblingName(const char* target, const char* prefix, char* name);
-
 // The free-space check of an item: the drive of target (its first two bytes,
 // as "C:") must have size bytes free for this process. Returns 1 when it has,
 // or when the drive cannot be asked; else 0 with the shortfall message

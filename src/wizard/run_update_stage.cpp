@@ -3,20 +3,10 @@
 
 #include "archive/archive_reader.h"
 #include "platform/game_paths.h"
+#include "platform/path_parts.h"
 #include "wizard/run_update_plan.h"
 
 namespace {
-
-// Length of the folder part of path, separator included: everything up to the
-// last single-byte backslash or slash. The walk goes by characters, as a
-// trail byte of code page 932 can be 0x5C.
-size_t FolderPartLength(const char* path) {
-  size_t folder = 0;
-  for (const char* p = path; *p; p = CharNextA(p)) {
-    if (*p == '\\' || *p == '/') folder = static_cast<size_t>(p - path) + 1;
-  }
-  return folder;
-}
 
 // Writes bytes to the staged file, in calls of at most a DWORD's worth.
 int WriteStagedBytes(PlannedItem& item, const uint8_t* bytes, size_t size) {
@@ -57,23 +47,6 @@ int WriteEntryInParts(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
 
 int HasStagedFile(const PlannedItem& item) {
   return item.Action == ItemAction::PlaceEntry || item.Action == ItemAction::PlaceData;
-}
-
-int MakeSiblingName(const char* target, const char* prefix, char* name) {
-  const size_t folder = FolderPartLength(target);
-  const size_t nameLength = sizeof "~UPN0000.TMP" - 1;
-  if (folder + nameLength + 1 > static_cast<size_t>(kPathSize)) return 0;
-  const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-  for (DWORD attempt = 0; attempt < 4096; ++attempt) {
-    std::memcpy(name, target, folder);
-    wsprintfA(name + folder, "%s%04X.TMP", prefix,
-              static_cast<unsigned>((seed + attempt * 40503u) & 0xFFFF));
-    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES &&
-        GetLastError() == ERROR_FILE_NOT_FOUND) {
-      return 1;
-    }
-  }
-  return 0;
 }
 
 uint64_t StagedSize(const PlannedItem& item) {
@@ -122,7 +95,7 @@ int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
     return ok;
   }
   if (!WriteEntryInParts(item, buffer, bufferSize)) return 0;
-  const FILETIME time = {item.Entry->FileTimeLow, item.Entry->FileTimeHigh};
+  const FILETIME time = UnpackFileTime(EntryFileTime(*item.Entry));
   if (!SetFileTime(item.StagedFile, &time, &time, &time)) return FailItem(item, nullptr);
   return 1;
 }

@@ -2,23 +2,13 @@
 // that fails.
 #include <cstring>
 
+#include "platform/path_parts.h"
 #include "platform/update_error.h"
 #include "platform/update_journal.h"
 #include "wizard/run_update_plan.h"
 #include "wizard/run_update_steps.h"
 
 namespace {
-
-// Whether two targets lie on the same drive: their first two bytes ("C:")
-// name it, as for the free-space check.
-int SameDrive(const char* a, const char* b) {
-  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  for (int i = 0; i < 2; ++i) {
-    if (fold(a[i]) != fold(b[i])) return 0;
-    if (!a[i]) return 1;
-  }
-  return 1;
-}
 
 // The room that the run's own files take on the drive of item index beside
 // the item's staged file: the staged files of the items before it once they
