@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int kMaxLevels = static_cast<int>(kNormalPathSize / 2);
+constexpr int kMaxLevels = static_cast<int>(kFullPathSize / 2);
 
 // The byte offsets of the single-byte backslashes of path, in order. The walk
 // goes by characters: a trail byte of code page 932 can be 0x5C.
@@ -29,7 +29,7 @@ int TrimLevelEnds(char* path) {
   size_t at[kMaxLevels + 1];
   int count = Separators(path, at);
   at[count++] = std::strlen(path);  // the end closes the last level
-  char trimmed[kNormalPathSize];
+  char trimmed[kFullPathSize];
   size_t out = 0;
   size_t start = 0;
   for (int i = 0; i < count; ++i) {
@@ -85,7 +85,7 @@ int HasLinkBelow(const char* path, const char* root) {
   const size_t rootLength = FolderLength(root);
   size_t at[kMaxLevels];
   const int count = Separators(path, at);
-  char prefix[kNormalPathSize];
+  char prefix[kFullPathSize];
   for (int i = 0; i < count; ++i) {
     if (at[i] <= rootLength) continue;
     std::memcpy(prefix, path, at[i]);
@@ -118,7 +118,7 @@ int IsSystemFolderOrBelow(const char* normal) {
   for (FolderGetter get : {FolderGetter{GetWindowsDirectoryA}, FolderGetter{GetSystemDirectoryA},
                            FolderGetter{GetSystemWow64DirectoryA}}) {
     char folder[kPathSize];
-    char normalFolder[kNormalPathSize];
+    char normalFolder[kFullPathSize];
     const UINT length = get(folder, sizeof folder);
     if (length == 0 || length >= sizeof folder) continue;
     if (NormalizePath(folder, normalFolder) && IsSameOrBelow(normal, normalFolder, 0)) return 1;
@@ -139,25 +139,25 @@ int ResolveLinks(const char* folder, char* out) {
   HANDLE handle = CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return 0;
-  char final[kNormalPathSize];
+  char final[kFullPathSize];
   const DWORD length = getFinalPath(handle, final, sizeof final, 0);
   CloseHandle(handle);
   if (length == 0 || length >= sizeof final) return 0;
   const char* start = final;
   if (std::strncmp(start, "\\\\?\\UNC\\", 8) == 0) {
-    lstrcpynA(out, "\\\\", kNormalPathSize);
-    lstrcpynA(out + 2, start + 8, kNormalPathSize - 2);
+    lstrcpynA(out, "\\\\", kFullPathSize);
+    lstrcpynA(out + 2, start + 8, kFullPathSize - 2);
     return 1;
   }
   if (std::strncmp(start, "\\\\?\\", 4) == 0) start += 4;
-  lstrcpynA(out, start, kNormalPathSize);
+  lstrcpynA(out, start, kFullPathSize);
   return 1;
 }
 
 }  // namespace
 
 int NormalizePath(const char* path, char* out) {
-  char full[kNormalPathSize];
+  char full[kFullPathSize];
   const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
   if (length == 0 || length >= sizeof full) return 0;
   if (!TrimLevelEnds(full)) return 0;
@@ -171,14 +171,14 @@ int NormalizePath(const char* path, char* out) {
     // The server and share of "\\\\server\\share" are taken as given.
     if (full[0] == '\\' && i < 4) break;
     const size_t keep = i == 0 && at[0] < at[count - 1] ? at[0] + 1 : at[i];
-    char part[kNormalPathSize];
+    char part[kFullPathSize];
     std::memcpy(part, full, keep);
     part[keep] = '\0';
-    char longer[kNormalPathSize];
+    char longer[kFullPathSize];
     const DWORD got = GetLongPathNameA(part, longer, sizeof longer);
     if (got == 0 || got >= sizeof longer) continue;
     const size_t rest = std::strlen(full + keep);
-    if (got + rest + 2 > kNormalPathSize) return 0;
+    if (got + rest + 2 > kFullPathSize) return 0;
     std::memcpy(out, longer, got);
     size_t used = got;
     // "C:\" already ends in its backslash; any other part gets the one that
@@ -192,15 +192,15 @@ int NormalizePath(const char* path, char* out) {
 }
 
 int IsPathBelow(const char* path, const char* root) {
-  char normalPath[kNormalPathSize];
-  char normalRoot[kNormalPathSize];
+  char normalPath[kFullPathSize];
+  char normalRoot[kFullPathSize];
   return NormalizePath(path, normalPath) && NormalizePath(root, normalRoot) &&
          IsSameOrBelow(normalPath, normalRoot, 1);
 }
 
 int AreSiblings(const char* a, const char* b) {
-  char normalA[kNormalPathSize];
-  char normalB[kNormalPathSize];
+  char normalA[kFullPathSize];
+  char normalB[kFullPathSize];
   if (!NormalizePath(a, normalA) || !NormalizePath(b, normalB)) return 0;
   size_t at[kMaxLevels];
   const int countA = Separators(normalA, at);
@@ -211,10 +211,10 @@ int AreSiblings(const char* a, const char* b) {
 }
 
 int IsWritableGamePath(const char* path) {
-  char normalPath[kNormalPathSize];
+  char normalPath[kFullPathSize];
   if (!NormalizePath(path, normalPath)) return 0;
   for (const char* root : {State.InstPath, State.DataPath}) {
-    char normalRoot[kNormalPathSize];
+    char normalRoot[kFullPathSize];
     if (!root[0] || !NormalizePath(root, normalRoot)) continue;
     if (IsSameOrBelow(normalPath, normalRoot, 1) && !HasLinkBelow(normalPath, normalRoot)) {
       return 1;
@@ -224,13 +224,13 @@ int IsWritableGamePath(const char* path) {
 }
 
 int IsSystemPlace(const char* folder) {
-  char normal[kNormalPathSize];
+  char normal[kFullPathSize];
   // A path that cannot be normalised names no place that the run can write:
   // every write asks IsWritableGamePath, which refuses it.
   if (!NormalizePath(folder, normal)) return 0;
   if (IsSystemFolderOrBelow(normal)) return 1;
   // A folder that is itself a link, or lies behind one, counts where it leads.
-  char resolved[kNormalPathSize];
+  char resolved[kFullPathSize];
   return ResolveLinks(normal, resolved) && NormalizePath(resolved, normal) &&
          IsSystemFolderOrBelow(normal);
 }

@@ -7,10 +7,7 @@
 
 #include <cstddef>
 
-// Every normalised path fits this many bytes with its NUL.
-constexpr size_t kNormalPathSize = 1024;
-
-// Makes path absolute and canonical into out (kNormalPathSize bytes): the
+// Makes path absolute and canonical into out (kFullPathSize bytes): the
 // full path (no "." or ".." levels), no level ending in dots or blanks (the
 // system drops them when it opens the path), and every level that exists
 // under its long name. Levels that do not exist yet are kept as given.

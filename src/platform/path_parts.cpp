@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "common/updater_state_win32.h"
 
 void DriveOfPath(const char* path, char* drive) {
   drive[0] = path[0];
@@ -28,10 +27,10 @@ size_t FolderPartLength(const char* path) {
   return folder;
 }
 
-int MakeSiblingName(const char* path, const char* prefix, char* name) {
+int MakeSiblingName(const char* path, const char* prefix, char* name, size_t nameSize) {
   const size_t folder = FolderPartLength(path);
   const size_t nameLength = std::strlen(prefix) + sizeof "0000.TMP" - 1;
-  if (folder + nameLength + 1 > static_cast<size_t>(kPathSize)) return 0;
+  if (folder + nameLength + 1 > nameSize) return 0;
   const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
   for (DWORD attempt = 0; attempt < 4096; ++attempt) {
     std::memcpy(name, path, folder);

@@ -23,9 +23,9 @@ int SameDrive(const char* a, const char* b);
 size_t FolderPartLength(const char* path);
 
 // Makes a name that no file has yet in path's folder, prefix followed by four
-// hex digits and ".TMP", into name (kPathSize bytes). Returns 0 when none
+// hex digits and ".TMP", into name (nameSize bytes). Returns 0 when none
 // fits or none is free.
-int MakeSiblingName(const char* path, const char* prefix, char* name);
+int MakeSiblingName(const char* path, const char* prefix, char* name, size_t nameSize);
 
 // A FILETIME as one 64-bit count and back.
 inline uint64_t PackFileTime(const FILETIME& time) {

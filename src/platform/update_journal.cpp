@@ -18,12 +18,12 @@ namespace {
 // more lines was not written by an updater.
 constexpr int kMaxRecords = 64;
 // Tag, two paths, three tabs, the hash and CR LF.
-constexpr size_t kLineSize = 2 * kJournalPathSize + 32;
+constexpr size_t kLineSize = 2 * kFullPathSize + 32;
 
 struct JournalRecord {
   char Tag;
-  char Path[kJournalPathSize];    // staged, backup or target
-  char Target[kJournalPathSize];  // B only
+  char Path[kFullPathSize];    // staged, backup or target
+  char Target[kFullPathSize];  // B only
 };
 
 struct Journal {
@@ -80,7 +80,7 @@ int WriteLine(char tag, const char* first, const char* second) {
   for (const char* field : {first, second}) {
     if (!field) continue;
     const size_t fieldLength = std::strlen(field);
-    if (fieldLength >= kJournalPathSize) return 0;
+    if (fieldLength >= kFullPathSize) return 0;
     line[length++] = '\t';
     std::memcpy(line + length, field, fieldLength);
     length += static_cast<int>(fieldLength);
@@ -121,8 +121,8 @@ int AddRecord(char tag, const char* path, const char* target) {
   if (!OpenJournal() || journal.Count == kMaxRecords) return 0;
   JournalRecord& record = journal.Records[journal.Count];
   record.Tag = tag;
-  lstrcpynA(record.Path, path ? path : "", kJournalPathSize);
-  lstrcpynA(record.Target, target ? target : "", kJournalPathSize);
+  lstrcpynA(record.Path, path ? path : "", kFullPathSize);
+  lstrcpynA(record.Target, target ? target : "", kFullPathSize);
   if (!WriteLine(tag, path, target)) return 0;
   ++journal.Count;
   return 1;
@@ -141,7 +141,7 @@ int RemoveFile(const char* path) {
 }
 
 void NoteFailure(char* failedPath, const char* path, int* ok) {
-  if (*ok) lstrcpynA(failedPath, path, kJournalPathSize);
+  if (*ok) lstrcpynA(failedPath, path, kFullPathSize);
   *ok = 0;
 }
 
@@ -290,8 +290,8 @@ void ParseJournal(char* text, size_t size) {
     if (wanted == 0 || fieldCount != wanted) return;
     JournalRecord& record = journal.Records[journal.Count++];
     record.Tag = tag;
-    lstrcpynA(record.Path, fieldCount > 1 ? fields[1] : "", kJournalPathSize);
-    lstrcpynA(record.Target, fieldCount > 2 ? fields[2] : "", kJournalPathSize);
+    lstrcpynA(record.Path, fieldCount > 1 ? fields[1] : "", kFullPathSize);
+    lstrcpynA(record.Target, fieldCount > 2 ? fields[2] : "", kFullPathSize);
   }
 }
 

@@ -62,8 +62,6 @@ constexpr char kRefusedJournalName[] = "~UPDJRNL.BAD";
 // are renames that cannot run out of room.
 constexpr char kStagedPrefix[] = "~UPN";
 constexpr char kBackupPrefix[] = "~UPO";
-// Every path that a record names fits this many bytes with its NUL.
-constexpr size_t kJournalPathSize = 1024;
 
 // Composes the journal's path into path (kPathSize bytes), without touching
 // the disk. The folder is fixed by the first call after ResetJournal (in the
@@ -91,7 +89,7 @@ int IsJournalOpen();
 // Undoes what this run's records name (see above). Returns 1 when every
 // backup is back and every new file is gone, and deletes the journal; else
 // returns 0 with the first path that could not be restored or removed in
-// failedPath (kJournalPathSize bytes) and keeps the journal for the next start.
+// failedPath (kFullPathSize bytes) and keeps the journal for the next start.
 int RollBackJournal(char* failedPath);
 
 // After JournalCompleted: deletes the backups and the journal, on a thread of

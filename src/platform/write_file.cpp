@@ -14,7 +14,7 @@ namespace {
 // a name taken between the choice and the creation is chosen again.
 HANDLE CreateTempFileBeside(const char* path, char* temp) {
   for (int attempt = 0; attempt < 16; ++attempt) {
-    if (!MakeSiblingName(path, "~UPD", temp)) break;
+    if (!MakeSiblingName(path, "~UPD", temp, kPathSize)) break;
     HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;

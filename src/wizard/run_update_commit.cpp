@@ -36,8 +36,8 @@ int PlaceItem(const PlannedItem& item) {
     SetFileAttributesA(item.Staged, item.TargetAttributes & kKeptAttributes);
   }
   if (exists) {
-    char backup[kPathSize];
-    if (!MakeSiblingName(item.Target, kBackupPrefix, backup)) return 0;
+    char backup[kFullPathSize];
+    if (!MakeSiblingName(item.Target, kBackupPrefix, backup, sizeof backup)) return 0;
     if (!JournalBackup(backup, item.Target)) return 0;
     if (!MoveFileExA(item.Target, backup, MOVEFILE_WRITE_THROUGH)) return 0;
   } else if (!JournalNewTarget(item.Target)) {
@@ -64,10 +64,11 @@ int CommitUpdateItems(HWND dialog, UpdatePlan& plan) {
 }
 
 void RollBackUpdate(UpdatePlan& plan) {
-  DiscardStagedFiles(plan);
-  char failedPath[kJournalPathSize];
-  // The journal's records also name the folders that the run made for its
-  // items: each goes unless something is in it now.
+  // The journal names every staged file, backup, new target and folder of
+  // the run, and takes each back (a folder only when nothing else is in it);
+  // the plan only lets go of its handles first.
+  ReleasePlan(plan);
+  char failedPath[kFullPathSize];
   if (!RollBackJournal(failedPath)) ShowRestoreError(failedPath);
 }
 

@@ -23,9 +23,9 @@ int ComposeTarget(const UpdateItem& item, PlannedItem& planned) {
   char* target = planned.Target;
   lstrcpynA(target, base, kPathSize);
   // With an empty DataFolder this only adds the backslash before the name.
-  if (!JoinPath(target, kTargetPathSize, State.DataFolder)) return 0;
-  if (State.DataFolder[0]) lstrcpynA(planned.Folder, target, kTargetPathSize);
-  return JoinPath(target, kTargetPathSize, item.ItemName);
+  if (!JoinPath(target, kFullPathSize, State.DataFolder)) return 0;
+  if (State.DataFolder[0]) lstrcpynA(planned.Folder, target, kFullPathSize);
+  return JoinPath(target, kFullPathSize, item.ItemName);
 }
 
 int IsFile(DWORD attributes) {

@@ -23,9 +23,6 @@
 #include "config/update_items.h"
 #include "platform/update_journal.h"
 
-// Every update item's target path is composed in a buffer of this size.
-constexpr size_t kTargetPathSize = kJournalPathSize;
-
 enum class ItemAction {
   Skip,       // held back by the existence gate
   Keep,       // an Update item whose target is newer than the entry
@@ -35,10 +32,10 @@ enum class ItemAction {
 
 struct PlannedItem {
   ItemAction Action;
-  char Target[kTargetPathSize];
+  char Target[kFullPathSize];
   // The DataFolder level that holds Target, created when the item is staged
   // (empty when there is no DataFolder).
-  char Folder[kTargetPathSize];
+  char Folder[kFullPathSize];
   // The existing target's attributes, INVALID_FILE_ATTRIBUTES when there is
   // none.
   DWORD TargetAttributes;
@@ -49,7 +46,7 @@ struct PlannedItem {
   void* DataBlock;
   uint32_t DataSize;
   // Staging and commit.
-  char Staged[kPathSize];
+  char Staged[kFullPathSize];
   HANDLE StagedFile;  // open from staging until the commit has flushed it
   int Flushed;        // the staged file is on the disk already
   // Failure: the box that tells why, shown before "ファイルの書き込みに失敗しました"
@@ -114,10 +111,8 @@ uint64_t ClusterRoom(const char* path, uint64_t size);
 // bits). A file that cannot be opened or asked for its time counts as older.
 int IsFileNewerThan(const char* path, uint64_t time);
 
-// Closes and deletes every staged file of the plan and releases its blocks.
-void DiscardStagedFiles(UpdatePlan& plan);
-
-// Releases the plan's blocks (the Data items' bytes).
+// Closes the staged files that are still open and releases the plan's blocks
+// (the Data items' bytes). The files themselves are the journal's to remove.
 void ReleasePlan(UpdatePlan& plan);
 
 #endif

@@ -75,7 +75,9 @@ int CreateStagedFile(PlannedItem& item, uint64_t pending) {
     if (!JournalFolder(item.Folder)) return FailItem(item, nullptr);
     CreateDirectoryA(item.Folder, nullptr);
   }
-  if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged)) return FailItem(item, nullptr);
+  if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged, sizeof item.Staged)) {
+    return FailItem(item, nullptr);
+  }
   if (!JournalStaged(item.Staged)) return FailItem(item, nullptr);
   HANDLE file = CreateFileA(item.Staged, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -100,20 +102,12 @@ int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
   return 1;
 }
 
-void DiscardStagedFiles(UpdatePlan& plan) {
+void ReleasePlan(UpdatePlan& plan) {
   for (int i = 0; i < plan.Count; ++i) {
     PlannedItem& item = plan.Items[i];
     if (item.StagedFile) CloseHandle(item.StagedFile);
     item.StagedFile = nullptr;
-    if (item.Staged[0]) DeleteFileA(item.Staged);
-    item.Staged[0] = '\0';
-  }
-  ReleasePlan(plan);
-}
-
-void ReleasePlan(UpdatePlan& plan) {
-  for (int i = 0; i < plan.Count; ++i) {
-    if (plan.Items[i].DataBlock) GlobalFree(plan.Items[i].DataBlock);
-    plan.Items[i].DataBlock = nullptr;
+    if (item.DataBlock) GlobalFree(item.DataBlock);
+    item.DataBlock = nullptr;
   }
 }

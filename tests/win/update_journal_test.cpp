@@ -161,7 +161,7 @@ TEST(UpdateJournal, TheNextStartRollsAKilledRunBackOrFinishesAComplete) {
     text += Expand(c.tail, inst.path(), out.path());
     ASSERT_TRUE(WriteBytes(journal, text));
 
-    char failed[kJournalPathSize] = "";
+    char failed[kFullPathSize] = "";
     EXPECT_EQ(RecoverJournal(failed), 1) << failed;
     EXPECT_EQ(Contents(inst.path()), c.after);
     EXPECT_EQ(Contents(out.path()), outside) << "nothing outside the game changes";
@@ -182,7 +182,7 @@ TEST(UpdateJournal, AJournalInTheGameFolderIsNeverActedOn) {
   const std::string text = Line("J\t1") + Line("S\t" + inst.file("~UPN0001.TMP")) +
                            Line("N\t" + inst.file("A.DAT"));
   ASSERT_TRUE(WriteBytes(inst.file(kJournalName), text));
-  char failed[kJournalPathSize] = "";
+  char failed[kFullPathSize] = "";
   EXPECT_EQ(RecoverJournal(failed), 1);
   EXPECT_EQ(ReadBytes(inst.file("A.DAT")), "the game's");
   EXPECT_EQ(ReadBytes(inst.file("~UPN0001.TMP")), "whose?");
@@ -200,7 +200,7 @@ TEST(UpdateJournal, ALiveRunsJournalIsLeftAlone) {
   HANDLE live = CreateFileA(journal.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(live, INVALID_HANDLE_VALUE);
-  char failed[kJournalPathSize] = "";
+  char failed[kFullPathSize] = "";
   EXPECT_EQ(RecoverJournal(failed), 1);
   CloseHandle(live);
   EXPECT_EQ(ReadBytes(inst.file("~UPN0001.TMP")), "being staged");
@@ -217,7 +217,7 @@ TEST(UpdateJournal, AFileThatCannotBeRestoredIsNamedAndTheJournalKept) {
   const std::string text =
       Line("J\t1") + Line("B\t" + inst.file("~UPO0001.TMP") + "\t" + inst.file("A.DAT"));
   ASSERT_TRUE(WriteBytes(journal, text));
-  char failed[kJournalPathSize] = "";
+  char failed[kFullPathSize] = "";
   EXPECT_EQ(RecoverJournal(failed), 0);
   EXPECT_EQ(std::string(failed), inst.file("A.DAT"));
   EXPECT_EQ(ReadBytes(inst.file("~UPO0001.TMP")), "old a");
