@@ -141,7 +141,7 @@ int RunUpdater(HINSTANCE instance) {
 
   // An update of this game that was killed half-way is undone before anything
   // is shown, so that the game is the old version again.
-  char notRestored[kJournalPathSize];
+  char notRestored[kFullPathSize];
   if (!RecoverJournal(notRestored)) {
     ShowRestoreError(notRestored);
     return 0;

@@ -17,6 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "common/updater_state_win32.h"
+#include "platform/journal_folder.h"
+#include "platform/update_journal.h"
 #include "scenario.h"
 #include "wizard_window.h"
 
@@ -241,6 +244,53 @@ TEST(StagedRun, ACompleteRunLeavesOnlyTheNewFiles) {
   }
 }
 
+// The attack of a local user: a well-formed journal, planted in the game's
+// folder (which every signed-in user may write) and in the journal folder
+// (as if the user had made it first), names files outside the game to be
+// deleted and replaced. The elevated updater acts on neither: nothing outside
+// the game changes, the journal folder's copy is kept aside, and the update
+// then runs as usual.
+TEST(StagedRun, APlantedJournalChangesNothingOutsideTheGame) {
+  Scenario s;
+  s.updateIniMore = "[UPDATE]\r\nUpdateFile00=file.dat\r\n";
+  s.files = {{"file.dat", "new file"}};
+  s.installFiles = {{"file.dat", "old file"}};
+  s.LayOut();
+  ASSERT_FALSE(testing::Test::HasFatalFailure());
+  ScratchDir victim;
+  ScratchDir attacker;
+  ASSERT_TRUE(WriteBytes(victim.file("victim.txt"), "victim"));
+  ASSERT_TRUE(WriteBytes(victim.file("target.dll"), "system library"));
+  ASSERT_TRUE(WriteBytes(victim.file("staged.txt"), "staged"));
+  ASSERT_TRUE(WriteBytes(attacker.file("evil.dll"), "the attacker's library"));
+  const std::string planted =
+      JournalLine("J\t1") + JournalLine("N\t" + victim.file("victim.txt")) +
+      JournalLine("B\t" + attacker.file("evil.dll") + "\t" + victim.file("target.dll")) +
+      JournalLine("S\t" + victim.file("staged.txt"));
+  ASSERT_TRUE(WriteBytes(s.InstallFolder() + "\\" + kJournalName, planted));
+  lstrcpyA(State.CompanyName, s.game.company.c_str());
+  lstrcpyA(State.GameDir, s.game.dir.c_str());
+  char folder[kPathSize];
+  ASSERT_TRUE(ComposeJournalFolder(folder));
+  ASSERT_TRUE(PrepareJournalFolder(folder, 1));
+  const std::string journalFolder = folder;
+  ASSERT_TRUE(WriteBytes(journalFolder + "\\" + kJournalName, planted));
+
+  UpdaterProcess process(s.UpdaterPath());
+  process.PlayWizard();
+  RunResult run = process.Wait();
+  ExpectEnd(run, 1);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\file.dat"), "new file");
+  EXPECT_EQ(ReadBytes(victim.file("victim.txt")), "victim");
+  EXPECT_EQ(ReadBytes(victim.file("target.dll")), "system library");
+  EXPECT_EQ(ReadBytes(victim.file("staged.txt")), "staged");
+  EXPECT_EQ(ReadBytes(attacker.file("evil.dll")), "the attacker's library");
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\" + kJournalName), planted) << "never read";
+  EXPECT_EQ(ReadBytes(journalFolder + "\\" + kRefusedJournalName), planted) << "kept aside";
+  EXPECT_FALSE(FileExists(journalFolder + "\\" + kJournalName));
+}
+
 // Bytes that differ per file and per version, and pack a little.
 std::string Content(int file, int version, size_t size) {
   std::string bytes(size, '\0');
@@ -347,39 +397,54 @@ TEST(StagedRun, ALargeRunAnswersThePlayerAndShowsItsProgress) {
 }
 
 // The updater killed at random moments of its run, then started again: the
-// game is all old or all new, and nothing of the killed run is left.
+// game is all old or all new, and nothing of the killed run is left, not even
+// the DataFolder level that it created below the data folder for its "d"
+// item.
 TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
   constexpr int kFiles = 8;
   constexpr size_t kSize = 2 << 20;
   constexpr DWORD kTrials = 6;
   Scenario s;
   s.updateIni.Set("UpdateMessage", "お知らせ");
+  s.updateIni.Set("DataFolder", "save");
   s.updateIniMore = "[UPDATE]\r\n";
   for (int i = 0; i < kFiles; ++i) {
     const std::string name = "DATA" + std::to_string(i) + ".PAK";
     s.updateIniMore += "UpdateFile0" + std::to_string(i) + "=" + name + "\r\n";
     s.files.push_back({name, Content(i, 1, kSize)});
   }
+  s.updateIniMore += "UpdateFile0" + std::to_string(kFiles) + "=d,SAVE.DAT\r\n";
+  s.files.push_back({"SAVE.DAT", "archive save"});
   s.LayOut();
   ASSERT_FALSE(testing::Test::HasFatalFailure());
+  // The game has its "save" level; the data folder gets it from the run.
+  const std::string game = s.InstallFolder() + "\\save";
+  const std::string newFolder = s.DataFolder() + "\\save";
+  ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr));
 
   auto install = [&] {
     for (int i = 0; i < kFiles; ++i) {
-      const std::string path = s.InstallFolder() + "\\DATA" + std::to_string(i) + ".PAK";
+      const std::string path = game + "\\DATA" + std::to_string(i) + ".PAK";
       SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       ASSERT_TRUE(WriteBytes(path, Content(i, 0, kSize)));
     }
+    RemoveTree(newFolder);
   };
   // 0: all old, 1: all new, -1: mixed or damaged.
   auto version = [&] {
     int seen = -2;
     for (int i = 0; i < kFiles; ++i) {
-      const std::string bytes = ReadBytes(s.InstallFolder() + "\\DATA" + std::to_string(i) + ".PAK");
+      const std::string bytes = ReadBytes(game + "\\DATA" + std::to_string(i) + ".PAK");
       const int v = bytes == Content(i, 0, kSize) ? 0 : bytes == Content(i, 1, kSize) ? 1 : -1;
       if (v < 0 || (seen >= 0 && v != seen)) return -1;
       seen = v;
     }
-    return seen;
+    // The "d" item's folder is there only in the new version, with its file.
+    const int saved = ReadBytes(newFolder + "\\SAVE.DAT") == "archive save"
+                          ? 1
+                          : GetFileAttributesA(newFolder.c_str()) == INVALID_FILE_ATTRIBUTES ? 0
+                                                                                           : -1;
+    return saved == seen ? seen : -1;
   };
 
   // Presses through to the start of the run and returns the wizard once the
@@ -439,6 +504,7 @@ TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
     EXPECT_GE(v, 0) << "old and new files mixed";
     if (v >= 0) ++seen[v];
     EXPECT_EQ(RunLeftovers(s.InstallFolder()), std::vector<std::string>{});
+    EXPECT_EQ(RunLeftovers(s.DataFolder()), std::vector<std::string>{});
   }
   std::printf("kill trials: %d rolled back to the old version, %d complete\n", seen[0], seen[1]);
 }
