@@ -6,15 +6,21 @@
 # FlushFileBuffers, as the updater must have its files on the disk before it
 # puts them in place).
 #
-#   bench/updater_bench.sh [CORPUS_DIR] [RUNS]
+#   bench/updater_bench.sh [--files N] [--size BYTES] [CORPUS_DIR] [RUNS]
 #
 # UPDATER_STUB names another updater stub to embed the update into (an older
-# build, to compare); by default the one just built.
+# build, to compare), FA2 another fa2 to pack and embed with; by default the
+# ones just built.
 #
-# The update is nine files, each the six corpus files (script, photo, screen
-# capture, voice, program, packed image) one after the other, every one
-# rotated by a different offset so that no two update files are alike:
-# 9 x 22,458,780 bytes. They are packed at fa2's default level into the
+# The update is N files (default 9) of BYTES each (default one round of the
+# corpus, 22,458,780 bytes; a suffix K, M or G counts 10^3, 10^6 or 10^9):
+# the six corpus files (script, photo, screen capture, voice, program, packed
+# image) one after the other, as many rounds as BYTES needs, then cut to
+# BYTES, every file rotated by a different offset in every round so that no
+# two update files are alike. 8 files of 135M make an update of 1.08 GB,
+# which needs about 3.5 times that free in the temporary folder (the files,
+# the archive, the updater, the game's copy and the copies). They are
+# packed at fa2's default level into the
 # updater with fa2 embed. The updater's time runs from the press of "次へ"
 # on the confirmation page to the "完了" page: decompressing every entry and
 # writing it into the installed game's folder, replacing the files that an
@@ -38,6 +44,21 @@
 [[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
+files=9
+size=
+while [[ $# -gt 0 && "$1" == --* ]]; do
+  case "$1" in
+    --files) files=$2; shift 2 ;;
+    --size) size=$2; shift 2 ;;
+    *) echo "unknown option $1 (see --help)" >&2; exit 2 ;;
+  esac
+done
+case "$size" in
+  *[kK]) size=$(( ${size%?} * 1000 )) ;;
+  *[mM]) size=$(( ${size%?} * 1000000 )) ;;
+  *[gG]) size=$(( ${size%?} * 1000000000 )) ;;
+esac
+[[ "$files" =~ ^[1-9][0-9]?$ && "$files" -le 16 ]] || { echo "--files takes 1 to 16 (the updater's list)" >&2; exit 2; }
 corpus=$(cd "${1:-bench/corpus}" && pwd)
 runs=${2:-5}
 
@@ -45,7 +66,7 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j2 --target fa2 >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j2 --target updater updater_bench_run >/dev/null
-fa2=build/native/tools/fa2
+fa2=${FA2:-build/native/tools/fa2}
 
 # Seconds since start, and arithmetic, with awk: no bc on a bare system.
 since() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }'; }
@@ -55,17 +76,26 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/update" "$work/game"
 kinds=(script.sjis.txt photo.bmp screen.bmp voice.wav program.dll packed.png)
 ini="[SETUP]\r\nCompanyName=Bench\r\nGameTitle=Bench Game\r\nGameClass=BenchWindow\r\nGameDir=BenchGame\r\n\r\n[UPDATE]\r\n"
-for i in $(seq 0 8); do
+round=0
+for kind in "${kinds[@]}"; do round=$(( round + $(stat -c %s "$corpus/$kind") )); done
+size=${size:-$round}
+[[ "$size" =~ ^[1-9][0-9]*$ ]] || { echo "--size takes a number of bytes" >&2; exit 2; }
+rounds=$(( (size + round - 1) / round ))
+for i in $(seq 0 $((files - 1))); do
   name=$(printf 'DATA%02d.PAK' "$i")
-  for kind in "${kinds[@]}"; do
-    f=$corpus/$kind
-    size=$(stat -c %s "$f")
-    offset=$(( (i * 1000003 + ${#kind} * 7919) % size ))
-    tail -c +$((offset + 1)) "$f"
-    head -c "$offset" "$f"
-  done > "$work/update/$name"
+  for r in $(seq 0 $((rounds - 1))); do
+    for kind in "${kinds[@]}"; do
+      f=$corpus/$kind
+      length=$(stat -c %s "$f")
+      offset=$(( (i * 1000003 + r * 524287 + ${#kind} * 7919) % length ))
+      tail -c +$((offset + 1)) "$f"
+      head -c "$offset" "$f"
+    done
+  done > "$work/round.bin"
+  head -c "$size" "$work/round.bin" > "$work/update/$name"
   ini+="UpdateFile$(printf '%02d' "$i")=$name\r\n"
 done
+rm -f "$work/round.bin"
 # The previous version: the files as generated; the update changes about 1%
 # of each in 1 KiB pieces of new bytes (a fixed pseudo-random stream, found
 # nowhere in the files) at scattered places.
@@ -75,10 +105,10 @@ awk 'BEGIN { srand(20261207); for (i = 0; i < 2048 * 1024; i++) printf "%c", int
   > "$work/noise"
 n=0
 for f in "$work"/update/DATA*.PAK; do
-  size=$(stat -c %s "$f")
-  pieces=$(( size / 100 / 1024 ))
+  length=$(stat -c %s "$f")
+  pieces=$(( length / 100 / 1024 ))
   for p in $(seq 0 $((pieces - 1))); do
-    at=$(( (p * size / pieces) + (p * 7919 % 4096) ))
+    at=$(( (p * length / pieces) + (p * 7919 % 4096) ))
     n=$(( (n + 1) % 2048 ))
     dd if="$work/noise" of="$f" bs=1024 count=1 skip="$n" seek="$at" \
       oflag=seek_bytes conv=notrunc status=none
@@ -90,7 +120,7 @@ printf "[SETUP]\r\nCompanyName=Bench\r\nGameTitle=Bench Game\r\nGameDir=BenchGam
 cp "$work/update.ini" "$work/update/UPDATE.INI"
 bytes=$(cat "$work"/update/DATA*.PAK | wc -c)
 
-echo "== fa2 pack: $bytes bytes in 9 files"
+echo "== fa2 pack: $bytes bytes in $files files"
 start=$(date +%s.%N)
 "$fa2" pack -o "$work/update.fa2" "$work"/update/UPDATE.INI "$work"/update/DATA*.PAK >/dev/null
 echo "packed to $(stat -c %s "$work/update.fa2") bytes in $(since "$start") s"

@@ -7,6 +7,9 @@
 #                tests that need a real volume that runs full
 #   d:cdrom      a new empty folder as drive D:, of drive type CD-ROM
 #   e:dir        a new empty folder as drive E:
+#   l:links      a folder as drive L: holding game\, outside\ and the
+#                symbolic link game\link to outside\, which wine shows as a
+#                reparse point: a folder below a game that leads elsewhere
 # Each drive's folder is <prefix>.drives/<letter>; its Linux path is passed to
 # the program as WINE_DRIVE_<LETTER> (e.g. WINE_DRIVE_T), so a test can put
 # files there behind wine's back. Mounting needs root; when it fails the
@@ -46,6 +49,7 @@ wine_drives_setup() {
         fi;;
       cdrom) types+=("\"$letter:\"=\"cdrom\"");;
       dir) ;;
+      links) mkdir -p "$dir/game" "$dir/outside" && ln -sfn ../outside "$dir/game/link";;
       *) echo "wine-drives: unknown drive kind '$kind' in '$spec'" >&2; continue;;
     esac
     ln -sfn "$dir" "$WINEPREFIX/dosdevices/$letter:"

@@ -11,12 +11,16 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "archive/archive_reader.h"
 
 constexpr int kPathSize = 260;       // paths, names and short texts
 constexpr int kLongTextSize = 1024;  // long texts, formatted messages, Caption
+// Paths that the run composes (an item's target, its staged file and backup,
+// a journal record, a normalised path): every buffer of them has this size.
+constexpr size_t kFullPathSize = 1024;
 
 constexpr int kSetupBmpSlots = 20;
 constexpr int kInstallSelections = 4;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/updater_state_win32.h"
+#include "platform/game_paths.h"
 #include "platform/join_path.h"
 #include "platform/update_error.h"
 
@@ -43,6 +44,14 @@ int ReadInstallRecord() {
       installed = ReadRegistryNumber(key, "InstMode", &State.InstMode);
     }
     RegCloseKey(key);
+  }
+  // The record is the player's to change, as is everything under
+  // HKEY_CURRENT_USER: a drive root or the system's own folders are never a
+  // game's installation, and the updater, which runs as administrator, must
+  // not write there.
+  if (installed && ((State.InstPath[0] && IsSystemPlace(State.InstPath)) ||
+                    (State.DataPath[0] && IsSystemPlace(State.DataPath)))) {
+    installed = 0;
   }
   if (!installed) {
     char message[kLongTextSize];

@@ -22,7 +22,8 @@ int ReadRegistryNumber(HKEY key, const char* name, uint32_t* value);
 // Finds the install record of State.CompanyName and State.GameDir and fills
 // State.InstPath, State.DataPath (empty when absent) and State.InstMode. The
 // game counts as installed when the key opens and InstPath and InstMode can
-// be read. Returns 1 then; otherwise shows "「<GameTitle>」がインストールされて
+// be read, and neither InstPath nor DataPath is a drive root or lies in the
+// Windows or system folder (IsSystemPlace). Returns 1 then; otherwise shows "「<GameTitle>」がインストールされて
 // いません" through ShowUpdateError and returns 0.
 int ReadInstallRecord();
 

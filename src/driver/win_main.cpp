@@ -141,7 +141,7 @@ int RunUpdater(HINSTANCE instance) {
 
   // An update of this game that was killed half-way is undone before anything
   // is shown, so that the game is the old version again.
-  char notRestored[kJournalPathSize];
+  char notRestored[kFullPathSize];
   if (!RecoverJournal(notRestored)) {
     ShowRestoreError(notRestored);
     return 0;
@@ -161,8 +161,9 @@ int RunUpdater(HINSTANCE instance) {
 }
 
 // The manifest asks for the common controls of version 6; registering their
-// standard classes before the first window makes the wizard's buttons, edit
-// box and texts come from that library on every system. The library is
+// standard classes and the progress bar's before the first window makes the
+// wizard's buttons, edit box, texts and the run's bar come from that library
+// on every system. The library is
 // loaded here, by name and only after the search is restricted, rather than
 // imported: an import is bound before WinMain runs, and with it the
 // libraries it imports in turn (uxtheme.dll among them), which the default
@@ -174,7 +175,7 @@ void InitVisualStyles() {
   using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
   auto init = reinterpret_cast<InitFunction>(
       reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   if (init) init(&controls);
 }
 

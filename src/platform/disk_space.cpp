@@ -23,6 +23,18 @@ void ClusterCountsToBytes(DWORD sectorsPerCluster, DWORD bytesPerSector, DWORD f
   if (totalFree) *totalFree = *freeToCaller;
 }
 
+uint32_t QueryClusterSize(const char* drive) {
+  // This older call wants the root folder, "C:\\".
+  const char root[] = {drive[0], drive[0] ? drive[1] : '\0', '\\', '\0'};
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+  if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                         &totalClusters)) {
+    return 1;
+  }
+  const uint32_t cluster = sectorsPerCluster * bytesPerSector;
+  return cluster ? cluster : 1;
+}
+
 void ResetDiskSpaceLookup() {
   CachedGetDiskFreeSpaceEx = nullptr;
 }

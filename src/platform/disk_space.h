@@ -29,6 +29,11 @@ void ClusterCountsToBytes(DWORD sectorsPerCluster, DWORD bytesPerSector, DWORD f
                           DWORD totalClusters, uint64_t* freeToCaller, uint64_t* totalBytes,
                           uint64_t* totalFree);
 
+// The bytes of one allocation unit (cluster) of the drive (a drive letter and
+// a colon, e.g. "C:"), which every file takes whole; 1 when the drive cannot
+// be asked.
+uint32_t QueryClusterSize(const char* drive);
+
 // Forgets the entry point of GetDiskFreeSpaceExA, as at process start. For
 // tests, which watch the lookup.
 void ResetDiskSpaceLookup();

@@ -7,25 +7,28 @@
 #include <initializer_list>
 
 #include "common/updater_state_win32.h"
+#include "platform/game_paths.h"
 #include "platform/join_path.h"
+#include "platform/journal_folder.h"
 
 namespace {
 
 // A run stages at most 16 items, each with a staged file and a backup or a
-// new target, and ends with C; a journal with more lines was not written by
-// an updater.
+// new target, creates at most two folders and ends with C; a journal with
+// more lines was not written by an updater.
 constexpr int kMaxRecords = 64;
 // Tag, two paths, three tabs, the hash and CR LF.
-constexpr size_t kLineSize = 2 * kJournalPathSize + 32;
+constexpr size_t kLineSize = 2 * kFullPathSize + 32;
 
 struct JournalRecord {
   char Tag;
-  char Path[kJournalPathSize];    // staged, backup or target
-  char Target[kJournalPathSize];  // B only
+  char Path[kFullPathSize];    // staged, backup or target
+  char Target[kFullPathSize];  // B only
 };
 
 struct Journal {
   HANDLE File;  // null when no journal is open
+  char Folder[kPathSize];  // fixed by the first ComposeJournalPath
   char Path[kPathSize];
   JournalRecord Records[kMaxRecords];
   int Count;
@@ -46,10 +49,28 @@ uint32_t LineHash(const char* bytes, size_t count) {
   return hash;
 }
 
+}  // namespace
+
 int ComposeJournalPath(char* path) {
-  lstrcpynA(path, State.InstPath, kPathSize);
+  if (!journal.Folder[0] && !ComposeJournalFolder(journal.Folder)) {
+    journal.Folder[0] = '\0';
+    return 0;
+  }
+  lstrcpynA(path, journal.Folder, kPathSize);
   return JoinPath(path, kPathSize, kJournalName);
 }
+
+uint64_t JournalSizeBound(int count, size_t targetLength) {
+  // Each line carries a tag, tabs, its hash and CR LF besides its paths. An
+  // item writes S with its staged file, then B with its backup and target or
+  // N with its target; staged files and backups are named in the target's
+  // folder with a name no longer than 12 bytes, so no line is longer than
+  // two targets and 12 bytes more. Two D lines of folders, J and C end it.
+  const uint64_t line = 2 * uint64_t{targetLength} + 12 + 16;
+  return (uint64_t{2} * static_cast<uint64_t>(count) + 4) * line;
+}
+
+namespace {
 
 // Appends one line of tag and fields, with its hash, and waits until it is on
 // the disk.
@@ -59,7 +80,7 @@ int WriteLine(char tag, const char* first, const char* second) {
   for (const char* field : {first, second}) {
     if (!field) continue;
     const size_t fieldLength = std::strlen(field);
-    if (fieldLength >= kJournalPathSize) return 0;
+    if (fieldLength >= kFullPathSize) return 0;
     line[length++] = '\t';
     std::memcpy(line + length, field, fieldLength);
     length += static_cast<int>(fieldLength);
@@ -71,9 +92,15 @@ int WriteLine(char tag, const char* first, const char* second) {
          written == static_cast<DWORD>(length) && FlushFileBuffers(journal.File);
 }
 
+// Makes the journal's folder trusted (journal_folder.h); its path must be the
+// one that ComposeJournalPath fixed.
+int PrepareFolder(int create) {
+  return ComposeJournalPath(journal.Path) && PrepareJournalFolder(journal.Folder, create);
+}
+
 int OpenJournal() {
   if (journal.File) return 1;
-  if (!ComposeJournalPath(journal.Path)) return 0;
+  if (!PrepareFolder(1)) return 0;
   // Shared for reading only: a second updater that wants to take this journal
   // over asks for writing too, and is refused while this run lives.
   HANDLE file = CreateFileA(journal.Path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -94,8 +121,8 @@ int AddRecord(char tag, const char* path, const char* target) {
   if (!OpenJournal() || journal.Count == kMaxRecords) return 0;
   JournalRecord& record = journal.Records[journal.Count];
   record.Tag = tag;
-  lstrcpynA(record.Path, path ? path : "", kJournalPathSize);
-  lstrcpynA(record.Target, target ? target : "", kJournalPathSize);
+  lstrcpynA(record.Path, path ? path : "", kFullPathSize);
+  lstrcpynA(record.Target, target ? target : "", kFullPathSize);
   if (!WriteLine(tag, path, target)) return 0;
   ++journal.Count;
   return 1;
@@ -104,15 +131,17 @@ int AddRecord(char tag, const char* path, const char* target) {
 int Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 // Deletes a file that may carry the read-only mark (a file copied from a
-// disc). A file that is not there counts as deleted.
+// disc). A file that is not there counts as deleted; one that the run may not
+// touch (game_paths.h) is left and counts as not deleted.
 int RemoveFile(const char* path) {
   if (!Exists(path)) return 1;
+  if (!IsWritableGamePath(path)) return 0;
   SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
   return DeleteFileA(path) || !Exists(path);
 }
 
 void NoteFailure(char* failedPath, const char* path, int* ok) {
-  if (*ok) lstrcpynA(failedPath, path, kJournalPathSize);
+  if (*ok) lstrcpynA(failedPath, path, kFullPathSize);
   *ok = 0;
 }
 
@@ -130,7 +159,10 @@ int UndoRecords(char* failedPath) {
     const JournalRecord& record = journal.Records[i];
     switch (record.Tag) {
       case 'B':
-        if (Exists(record.Path)) {
+        if (Exists(record.Path) &&
+            (!IsWritableGamePath(record.Path) || !IsWritableGamePath(record.Target))) {
+          NoteFailure(failedPath, record.Target, &ok);
+        } else if (Exists(record.Path)) {
           if (Exists(record.Target)) SetFileAttributesA(record.Target, FILE_ATTRIBUTE_NORMAL);
           if (!MoveFileExA(record.Path, record.Target,
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -143,6 +175,10 @@ int UndoRecords(char* failedPath) {
         break;
       case 'S':
         if (!RemoveFile(record.Path)) NoteFailure(failedPath, record.Path, &ok);
+        break;
+      case 'D':
+        // Fails, as it should, when something is in the folder now.
+        if (IsWritableGamePath(record.Path)) RemoveDirectoryA(record.Path);
         break;
       default:
         break;
@@ -164,6 +200,53 @@ void CloseJournal(int deleteFile) {
   journal.File = nullptr;
   if (deleteFile) DeleteFileA(journal.Path);
   journal.Count = 0;
+}
+
+// Whether the last level of path is prefix, four hex digits and ".TMP", as
+// MakeSiblingName names the run's own files.
+int HasRunName(const char* path, const char* prefix) {
+  const char* name = path;
+  for (const char* p = path; *p; p = CharNextA(p)) {
+    if (*p == '\\') name = p + 1;
+  }
+  const size_t prefixLength = std::strlen(prefix);
+  if (std::strlen(name) != prefixLength + 8 || CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE,
+                                                              name, static_cast<int>(prefixLength),
+                                                              prefix, static_cast<int>(prefixLength)) !=
+                                                   CSTR_EQUAL) {
+    return 0;
+  }
+  for (int i = 0; i < 4; ++i) {
+    const char c = name[prefixLength + i];
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return 0;
+  }
+  return lstrcmpiA(name + prefixLength + 4, ".TMP") == 0;
+}
+
+// Whether every record keeps to the rules of the header: a journal that
+// breaks one was not written by this updater for this game.
+int RecordsKeepTheRules() {
+  for (int i = 0; i < journal.Count; ++i) {
+    const JournalRecord& record = journal.Records[i];
+    switch (record.Tag) {
+      case 'S':
+        if (!IsWritableGamePath(record.Path) || !HasRunName(record.Path, kStagedPrefix)) return 0;
+        break;
+      case 'B':
+        if (!IsWritableGamePath(record.Target) || !IsWritableGamePath(record.Path) ||
+            !AreSiblings(record.Path, record.Target) || !HasRunName(record.Path, kBackupPrefix)) {
+          return 0;
+        }
+        break;
+      case 'N':
+      case 'D':
+        if (!IsWritableGamePath(record.Path)) return 0;
+        break;
+      default:
+        break;
+    }
+  }
+  return 1;
 }
 
 // Takes the complete, intact lines of text (size bytes) as records. Stops at
@@ -202,12 +285,13 @@ void ParseJournal(char* text, size_t size) {
       first = 0;
       continue;
     }
-    const int wanted = tag == 'B' ? 3 : tag == 'C' ? 1 : (tag == 'S' || tag == 'N') ? 2 : 0;
+    const int wanted =
+        tag == 'B' ? 3 : tag == 'C' ? 1 : (tag == 'S' || tag == 'N' || tag == 'D') ? 2 : 0;
     if (wanted == 0 || fieldCount != wanted) return;
     JournalRecord& record = journal.Records[journal.Count++];
     record.Tag = tag;
-    lstrcpynA(record.Path, fieldCount > 1 ? fields[1] : "", kJournalPathSize);
-    lstrcpynA(record.Target, fieldCount > 2 ? fields[2] : "", kJournalPathSize);
+    lstrcpynA(record.Path, fieldCount > 1 ? fields[1] : "", kFullPathSize);
+    lstrcpynA(record.Target, fieldCount > 2 ? fields[2] : "", kFullPathSize);
   }
 }
 
@@ -220,6 +304,8 @@ int JournalBackup(const char* backup, const char* target) {
 }
 
 int JournalNewTarget(const char* target) { return AddRecord('N', target, nullptr); }
+
+int JournalFolder(const char* folder) { return AddRecord('D', folder, nullptr); }
 
 int JournalCompleted() { return AddRecord('C', nullptr, nullptr); }
 
@@ -255,7 +341,8 @@ void WaitForJournalFinished() {
 }
 
 int RecoverJournal(char* failedPath) {
-  if (!ComposeJournalPath(journal.Path)) return 1;
+  // No trusted folder, no journal: nothing in it can be believed.
+  if (!PrepareFolder(0)) return 1;
   // Writing is asked for only to learn whether a live run holds the journal.
   HANDLE file = CreateFileA(journal.Path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -274,6 +361,15 @@ int RecoverJournal(char* failedPath) {
   }
   ParseJournal(text, size);
   GlobalFree(text);
+  if (!RecordsKeepTheRules()) {
+    journal.Count = 0;
+    char refused[kPathSize];
+    lstrcpynA(refused, journal.Folder, kPathSize);
+    if (JoinPath(refused, kRefusedJournalName)) {
+      MoveFileExA(journal.Path, refused, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    return 1;
+  }
 
   int ok = 1;
   if (HasCompleted()) {
@@ -291,4 +387,5 @@ void ResetJournal() {
   journal.File = nullptr;
   journal.Count = 0;
   journal.Path[0] = '\0';
+  journal.Folder[0] = '\0';
 }

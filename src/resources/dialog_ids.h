@@ -18,5 +18,7 @@
 #define IDC_INFO              1001
 #define IDC_AGREE             1002
 #define IDC_DISAGREE          1003
+/* The run's progress bar, made at run time: the templates have none. */
+#define IDC_PROGRESS          1004
 
 #endif

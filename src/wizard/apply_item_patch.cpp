@@ -74,6 +74,8 @@ int WritePatchedFile(PlannedItem& item) {
   } else {
     // The flushing thread's FlushFileBuffers then puts the pages on the disk.
     result = !out.View || FlushViewOfFile(out.View, 0) ? 1 : FailItem(item, nullptr);
+    // The file is decoded in one pass: the run's progress takes it whole.
+    if (result) InterlockedExchangeAdd64(&item.Written, static_cast<LONG64>(newSize));
   }
   Unmap(out);
   Unmap(in);

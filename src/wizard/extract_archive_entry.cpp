@@ -3,6 +3,7 @@
 
 #include "archive/archive_reader.h"
 #include "common/updater_state_win32.h"
+#include "platform/path_parts.h"
 #include "platform/update_error.h"
 #include "platform/write_file.h"
 #include "wizard/archive_entries.h"
@@ -33,7 +34,7 @@ int PlaceEntryContent(const ArchiveEntry& entry, const uint8_t* content, const c
   }
   if (onlyIfNewer && exists && IsFileNewerThan(path, EntryFileTime(entry))) return 1;
 
-  FILETIME time = {entry.FileTimeLow, entry.FileTimeHigh};
+  FILETIME time = UnpackFileTime(EntryFileTime(entry));
   return WriteFileWithTime(path, content, entry.UnpackedSize, &time);
 }
 

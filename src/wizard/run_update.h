@@ -15,8 +15,10 @@
 //   failed        the failure shown in a message box, all three buttons
 //                 disabled, the wait cursor; the dialog ended with -1
 //
-// Nothing of an earlier run is remembered and nothing is rolled back: the
-// items written before a failure stay written.
+// The run is all or nothing: when it fails, or the player cancels at the disc
+// prompt, nothing of the update stays written and the game is as it was
+// (files already copied from the disc stay; they are the disc's own). A run
+// that is killed is undone by the next start, from its journal.
 #ifndef WIZARD_RUN_UPDATE_H
 #define WIZARD_RUN_UPDATE_H
 

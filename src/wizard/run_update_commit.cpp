@@ -1,6 +1,8 @@
 // The commit of the staged items, its roll-back, and the end of a complete
 // run.
 #include "common/updater_contract.h"
+#include "platform/game_paths.h"
+#include "platform/path_parts.h"
 #include "platform/run_log_win32.h"
 #include "platform/update_error.h"
 #include "wizard/run_update_plan.h"
@@ -29,13 +31,15 @@ int FlushStagedFiles(UpdatePlan& plan) {
 // Moves the existing target aside and the staged file into its place. Each
 // move is named in the journal before it is made.
 int PlaceItem(const PlannedItem& item) {
+  // Checked again: a folder on the way may have become a link since staging.
+  if (!IsWritableGamePath(item.Target)) return 0;
   const int exists = item.TargetAttributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (item.TargetAttributes & kKeptAttributes)) {
     SetFileAttributesA(item.Staged, item.TargetAttributes & kKeptAttributes);
   }
   if (exists) {
-    char backup[kPathSize];
-    if (!MakeSiblingName(item.Target, kBackupPrefix, backup)) return 0;
+    char backup[kFullPathSize];
+    if (!MakeSiblingName(item.Target, kBackupPrefix, backup, sizeof backup)) return 0;
     if (!JournalBackup(backup, item.Target)) return 0;
     if (!MoveFileExA(item.Target, backup, MOVEFILE_WRITE_THROUGH)) return 0;
   } else if (!JournalNewTarget(item.Target)) {
@@ -65,13 +69,12 @@ int CommitUpdateItems(HWND dialog, UpdatePlan& plan) {
 
 void RollBackUpdate(UpdatePlan& plan) {
   LogRollBackStart();
-  DiscardStagedFiles(plan);
-  char failedPath[kJournalPathSize];
+  // The journal names every staged file, backup, new target and folder of
+  // the run, and takes each back (a folder only when nothing else is in it);
+  // the plan only lets go of its handles first.
+  ReleasePlan(plan);
+  char failedPath[kFullPathSize];
   if (!RollBackJournal(failedPath)) ShowRestoreError(failedPath);
-  // A folder that the run made for its items goes too, unless something is
-  // in it now.
-  for (int i = plan.CreatedCount - 1; i >= 0; --i) RemoveDirectoryA(plan.CreatedFolders[i]);
-  plan.CreatedCount = 0;
   LogRollBackEnd();
 }
 
@@ -87,8 +90,7 @@ int FinishUpdate(HWND dialog, UpdatePlan& plan) {
     const PlannedItem& item = plan.Items[i];
     if (item.Action == ItemAction::Keep && item.TargetAttributes != INVALID_FILE_ATTRIBUTES &&
         (item.TargetAttributes & FILE_ATTRIBUTE_READONLY)) {
-      const DWORD rest = item.TargetAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
-      SetFileAttributesA(item.Target, rest ? rest : FILE_ATTRIBUTE_NORMAL);
+      ClearReadOnly(item.Target, item.TargetAttributes);
     }
   }
   ReleasePlan(plan);

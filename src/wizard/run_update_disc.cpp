@@ -4,7 +4,9 @@
 
 #include "common/updater_contract.h"
 #include "common/updater_state_win32.h"
+#include "platform/game_paths.h"
 #include "platform/join_path.h"
+#include "platform/path_parts.h"
 #include "platform/run_log_win32.h"
 #include "platform/set_info_text.h"
 #include "wizard/run_update_steps.h"
@@ -106,8 +108,7 @@ void ClearCopiedReadOnly(const char* source, const char* destination) {
     }
     const DWORD attributes = GetFileAttributesA(to);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-      const DWORD rest = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
-      SetFileAttributesA(to, rest ? rest : FILE_ATTRIBUTE_NORMAL);
+      ClearReadOnly(to, attributes);
     }
   } while (FindNextFileA(search, &found));
   FindClose(search);
@@ -159,6 +160,13 @@ int CopyDiscItems(HWND dialog, const UpdateRunItems& items) {
     char destination[kPathSize];
     int isFolder = 0;
     if (!ComposeCopyPaths(discDrive, item, source, destination, &isFolder)) {
+      FailCopy(dialog, item);
+      return 0;
+    }
+    // Nothing is written through a link below the game's folders.
+    char written[kPathSize];
+    lstrcpynA(written, destination, kPathSize);
+    if ((isFolder && !CopiedFolder(source, written)) || !IsWritableGamePath(written)) {
       FailCopy(dialog, item);
       return 0;
     }

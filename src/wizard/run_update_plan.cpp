@@ -8,28 +8,27 @@
 #include "common/updater_contract.h"
 #include "platform/disk_space.h"
 #include "platform/join_path.h"
+#include "platform/path_parts.h"
 #include "platform/run_log_win32.h"
 #include "wizard/item_patches.h"
 
 namespace {
 
-// Composes base \ DataFolder \ ItemName into target, creating the last level
-// of DataFolder on the way. Data items go below DataPath, or below InstPath
-// when the registry gives no DataPath: a relative path would land in the
-// process's current folder, wherever the player started the updater from.
-// Returns 0 when the path does not fit.
-int ComposeTarget(const UpdateItem& item, char* target, UpdatePlan& plan) {
+// Composes base, DataFolder and ItemName into the item's target, and base
+// and DataFolder into its Folder when there is a DataFolder; nothing is
+// created here. Data items go below DataPath, or below InstPath when the
+// registry gives no DataPath: a relative path would land in the process's
+// current folder, wherever the player started the updater from. Returns 0
+// when the path does not fit.
+int ComposeTarget(const UpdateItem& item, PlannedItem& planned) {
   const char* base = item.Kind == UpdateKind::Data && State.DataPath[0] ? State.DataPath
                                                                          : State.InstPath;
+  char* target = planned.Target;
   lstrcpynA(target, base, kPathSize);
   // With an empty DataFolder this only adds the backslash before the name.
-  if (!JoinPath(target, kTargetPathSize, State.DataFolder)) return 0;
-  // Only one level is made; when it exists already the call fails, which is
-  // just as good.
-  if (CreateDirectoryA(target, nullptr) && plan.CreatedCount < 2) {
-    lstrcpynA(plan.CreatedFolders[plan.CreatedCount++], target, kTargetPathSize);
-  }
-  return JoinPath(target, kTargetPathSize, item.ItemName);
+  if (!JoinPath(target, kFullPathSize, State.DataFolder)) return 0;
+  if (State.DataFolder[0]) lstrcpynA(planned.Folder, target, kFullPathSize);
+  return JoinPath(target, kFullPathSize, item.ItemName);
 }
 
 int IsFile(DWORD attributes) {
@@ -70,10 +69,9 @@ DataRead ReadDataFile(PlannedItem& planned) {
   return result;
 }
 
-int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
-             UpdatePlan& plan) {
+int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned) {
   // A path that does not fit would name another file: the item fails.
-  if (!ComposeTarget(item, planned.Target, plan)) {
+  if (!ComposeTarget(item, planned)) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);  // the reason that the log gives
     return FailItem(planned, nullptr);
   }
@@ -133,8 +131,8 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned,
 }  // namespace
 
 int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
-  char root[3] = {};
-  for (int i = 0; i < 2 && target[i]; ++i) root[i] = target[i];
+  char root[3];
+  DriveOfPath(target, root);
   uint64_t freeToCaller = 0, totalBytes = 0;
   // A drive that cannot be asked passes: the staging write fails cleanly if
   // the room runs out.
@@ -143,6 +141,13 @@ int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
   wsprintfA(shortfall, "ディスク容量が足りません。%s ドライブに %I64u バイトの空き容量が必要です", root,
             static_cast<unsigned long long>(size - freeToCaller));
   return 0;
+}
+
+uint64_t ClusterRoom(const char* path, uint64_t size) {
+  char drive[3];
+  DriveOfPath(path, drive);
+  const uint64_t cluster = QueryClusterSize(drive);
+  return (size + cluster - 1) / cluster * cluster;
 }
 
 int FailItem(PlannedItem& item, const char* text) {
@@ -157,20 +162,19 @@ int IsFileNewerThan(const char* path, uint64_t time) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   FILETIME lastWrite;
-  const int newer = GetFileTime(file, nullptr, nullptr, &lastWrite) &&
-                    ((uint64_t{lastWrite.dwHighDateTime} << 32) | lastWrite.dwLowDateTime) > time;
+  const int newer =
+      GetFileTime(file, nullptr, nullptr, &lastWrite) && PackFileTime(lastWrite) > time;
   CloseHandle(file);
   return newer;
 }
 
 int PlanUpdateItems(const UpdateItem* items, int count, int overwriteOnly, UpdatePlan& plan) {
   plan.Count = 0;
-  plan.CreatedCount = 0;
   for (int i = 0; i < count; ++i) {
     PlannedItem& planned = plan.Items[plan.Count++];
     std::memset(&planned, 0, sizeof planned);
     planned.TargetAttributes = INVALID_FILE_ATTRIBUTES;
-    if (!PlanItem(items[i], overwriteOnly, planned, plan)) return 0;
+    if (!PlanItem(items[i], overwriteOnly, planned)) return 0;
   }
   return 1;
 }

@@ -23,9 +23,6 @@
 #include "config/update_items.h"
 #include "platform/update_journal.h"
 
-// Every update item's target path is composed in a buffer of this size.
-constexpr size_t kTargetPathSize = kJournalPathSize;
-
 enum class ItemAction {
   Skip,       // held back by the existence gate
   Keep,       // an Update item whose target is newer than the entry
@@ -35,7 +32,10 @@ enum class ItemAction {
 
 struct PlannedItem {
   ItemAction Action;
-  char Target[kTargetPathSize];
+  char Target[kFullPathSize];
+  // The DataFolder level that holds Target, created when the item is staged
+  // (empty when there is no DataFolder).
+  char Folder[kFullPathSize];
   // The existing target's attributes, INVALID_FILE_ATTRIBUTES when there is
   // none.
   DWORD TargetAttributes;
@@ -47,9 +47,10 @@ struct PlannedItem {
   void* DataBlock;
   uint32_t DataSize;
   // Staging and commit.
-  char Staged[kPathSize];
+  char Staged[kFullPathSize];
   HANDLE StagedFile;  // open from staging until the commit has flushed it
   int Flushed;        // the staged file is on the disk already
+  volatile LONG64 Written;  // bytes in the staged file so far, for the run's progress
   // Failure: the box that tells why, shown before "ファイルの書き込みに失敗しました"
   // (empty when there is none).
   int Failed;
@@ -62,10 +63,6 @@ struct PlannedItem {
 struct UpdatePlan {
   PlannedItem Items[kUpdateListKeys];
   int Count;  // items planned; the last one may have failed
-  // The DataFolder levels that the plan created (below InstPath and below
-  // DataPath), removed again when the run is rolled back and they are empty.
-  char CreatedFolders[2][kTargetPathSize];
-  int CreatedCount;
 };
 
 // Plans items in list order (see above). overwriteOnly holds back every item
@@ -81,10 +78,12 @@ int FailItem(PlannedItem& item, const char* text);
 int HasStagedFile(const PlannedItem& item);
 
 // Staging one planned item, in two steps. CreateStagedFile checks the room,
-// names the staged file in the journal and creates it; it is called on one
+// creates the item's DataFolder level when it is missing (named in the
+// journal first, so that a roll-back removes it), names the staged file in
+// the journal and creates it; it is called on one
 // thread, item by item in list order. The staged files of earlier items are
-// still empty then: pending is the room that they will take on the item's
-// drive, and the drive must have it beside the item's own. FillStagedFile
+// still empty then: pending is the room that they and the journal will take
+// on the item's drive, and the drive must have it beside the item's own. FillStagedFile
 // writes the content and the time, decoding through buffer (bufferSize bytes,
 // at least kArchiveEntryPartMinBuffer); it touches nothing but the item, its
 // staged file and the buffer, so items can be filled side by side, each
@@ -103,31 +102,22 @@ uint64_t StagedSize(const PlannedItem& item);
 // whose filling failed, or -1. Items after that one may be left unfilled.
 int FillStagedFiles(UpdatePlan& plan, int count);
 
-// Staged files and backups live beside their targets, named "~UPNxxxx.TMP"
-// (new content) and "~UPOxxxx.TMP" (the old file moved aside), xxxx four hex
-// digits: the same folder means the same drive, so the moves of the commit
-// are renames that cannot run out of room.
-constexpr char kStagedPrefix[] = "~UPN";
-constexpr char kBackupPrefix[] = "~UPO";
-
-// Makes a name that no file has yet in target's folder, with prefix, into
-// name (kPathSize bytes). Returns 0 when none fits or none is free.
-int MakeSiblingName(const char* target, const char* prefix, char* name);
-
 // The free-space check of an item: the drive of target (its first two bytes,
 // as "C:") must have size bytes free for this process. Returns 1 when it has,
 // or when the drive cannot be asked; else 0 with the shortfall message
 // ("ディスク容量が足りません。...", kLongTextSize bytes) in shortfall.
 int CheckEntrySpace(const char* target, uint64_t size, char* shortfall);
 
+// The room that a file of size bytes takes on the drive of path (its first
+// two bytes, as "C:"): size rounded up to whole clusters.
+uint64_t ClusterRoom(const char* path, uint64_t size);
+
 // True when the file at path was last written after time (a FILETIME as 64
 // bits). A file that cannot be opened or asked for its time counts as older.
 int IsFileNewerThan(const char* path, uint64_t time);
 
-// Closes and deletes every staged file of the plan and releases its blocks.
-void DiscardStagedFiles(UpdatePlan& plan);
-
-// Releases the plan's blocks (the Data items' bytes).
+// Closes the staged files that are still open and releases the plan's blocks
+// (the Data items' bytes). The files themselves are the journal's to remove.
 void ReleasePlan(UpdatePlan& plan);
 
 #endif

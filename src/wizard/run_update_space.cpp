@@ -5,6 +5,7 @@
 #include "config/decimal.h"
 #include "config/settings_access_win32.h"
 #include "platform/disk_space.h"
+#include "platform/path_parts.h"
 #include "platform/run_log_win32.h"
 #include "platform/set_info_text.h"
 #include "resources/dialog_ids.h"
@@ -20,7 +21,8 @@ int CheckRequiredSpace(HWND dialog) {
   // byte, and a volume with 4 GiB or more free always passes.
   const uint64_t required = static_cast<uint32_t>(written);
 
-  char root[3] = {State.InstPath[0], State.InstPath[0] ? State.InstPath[1] : '\0', '\0'};
+  char root[3];
+  DriveOfPath(State.InstPath, root);
   // A root that cannot be asked (no drive letter, a vanished drive) has no
   // figure to compare and passes, as in the per-file check of the extraction:
   // a write that then finds no room still fails cleanly, item by item.

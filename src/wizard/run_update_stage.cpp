@@ -3,21 +3,12 @@
 
 #include "archive/archive_reader.h"
 #include "common/updater_contract.h"
+#include "platform/game_paths.h"
+#include "platform/path_parts.h"
 #include "wizard/item_patches.h"
 #include "wizard/run_update_plan.h"
 
 namespace {
-
-// Length of the folder part of path, separator included: everything up to the
-// last single-byte backslash or slash. The walk goes by characters, as a
-// trail byte of code page 932 can be 0x5C.
-size_t FolderPartLength(const char* path) {
-  size_t folder = 0;
-  for (const char* p = path; *p; p = CharNextA(p)) {
-    if (*p == '\\' || *p == '/') folder = static_cast<size_t>(p - path) + 1;
-  }
-  return folder;
-}
 
 // Writes bytes to the staged file, in calls of at most a DWORD's worth.
 int WriteStagedBytes(PlannedItem& item, const uint8_t* bytes, size_t size) {
@@ -27,6 +18,7 @@ int WriteStagedBytes(PlannedItem& item, const uint8_t* bytes, size_t size) {
     if (!WriteFile(item.StagedFile, bytes, chunk, &written, nullptr) || written != chunk) {
       return FailItem(item, nullptr);
     }
+    InterlockedExchangeAdd64(&item.Written, chunk);
     bytes += chunk;
     size -= chunk;
   }
@@ -60,23 +52,6 @@ int HasStagedFile(const PlannedItem& item) {
   return item.Action == ItemAction::PlaceEntry || item.Action == ItemAction::PlaceData;
 }
 
-int MakeSiblingName(const char* target, const char* prefix, char* name) {
-  const size_t folder = FolderPartLength(target);
-  const size_t nameLength = sizeof "~UPN0000.TMP" - 1;
-  if (folder + nameLength + 1 > static_cast<size_t>(kPathSize)) return 0;
-  const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-  for (DWORD attempt = 0; attempt < 4096; ++attempt) {
-    std::memcpy(name, target, folder);
-    wsprintfA(name + folder, "%s%04X.TMP", prefix,
-              static_cast<unsigned>((seed + attempt * 40503u) & 0xFFFF));
-    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES &&
-        GetLastError() == ERROR_FILE_NOT_FOUND) {
-      return 1;
-    }
-  }
-  return 0;
-}
-
 uint64_t StagedSize(const PlannedItem& item) {
   if (item.Action == ItemAction::PlaceEntry) return item.Entry->UnpackedSize;
   if (item.Action == ItemAction::PlaceData) return item.DataSize;
@@ -85,14 +60,27 @@ uint64_t StagedSize(const PlannedItem& item) {
 
 int CreateStagedFile(PlannedItem& item, uint64_t pending) {
   if (!HasStagedFile(item)) return 1;
-  // The drive must have this item's room beside the room that the earlier
-  // items' staged files will take when they are filled.
+  // The drive must have this item's room beside the room that the run's own
+  // files will take there (see PendingRoom).
   char shortfall[kLongTextSize];
-  if (!CheckEntrySpace(item.Target, StagedSize(item) + pending, shortfall)) {
+  if (!CheckEntrySpace(item.Target, ClusterRoom(item.Target, StagedSize(item)) + pending,
+                       shortfall)) {
     return FailItem(item, shortfall);
   }
 
-  if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged)) return FailItem(item, nullptr);
+  // Nothing is created through a link below the game's folders, nor outside
+  // them: such an item fails as a write that cannot be made.
+  if (!IsWritableGamePath(item.Target)) return FailItem(item, nullptr);
+  // Only one level is made; a folder that is already there is not the run's
+  // and is never named in the journal. A creation that fails leaves the
+  // staged file's creation to fail.
+  if (item.Folder[0] && GetFileAttributesA(item.Folder) == INVALID_FILE_ATTRIBUTES) {
+    if (!JournalFolder(item.Folder)) return FailItem(item, nullptr);
+    CreateDirectoryA(item.Folder, nullptr);
+  }
+  if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged, sizeof item.Staged)) {
+    return FailItem(item, nullptr);
+  }
   if (!JournalStaged(item.Staged)) return FailItem(item, nullptr);
   HANDLE file = CreateFileA(item.Staged, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -113,25 +101,17 @@ int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
   }
   if (item.Patched) return WritePatchedFile(item);
   if (!WriteEntryInParts(item, buffer, bufferSize)) return 0;
-  const FILETIME time = {item.Entry->FileTimeLow, item.Entry->FileTimeHigh};
+  const FILETIME time = UnpackFileTime(EntryFileTime(*item.Entry));
   if (!SetFileTime(item.StagedFile, &time, &time, &time)) return FailItem(item, nullptr);
   return 1;
 }
 
-void DiscardStagedFiles(UpdatePlan& plan) {
+void ReleasePlan(UpdatePlan& plan) {
   for (int i = 0; i < plan.Count; ++i) {
     PlannedItem& item = plan.Items[i];
     if (item.StagedFile) CloseHandle(item.StagedFile);
     item.StagedFile = nullptr;
-    if (item.Staged[0]) DeleteFileA(item.Staged);
-    item.Staged[0] = '\0';
-  }
-  ReleasePlan(plan);
-}
-
-void ReleasePlan(UpdatePlan& plan) {
-  for (int i = 0; i < plan.Count; ++i) {
-    if (plan.Items[i].DataBlock) GlobalFree(plan.Items[i].DataBlock);
-    plan.Items[i].DataBlock = nullptr;
+    if (item.DataBlock) GlobalFree(item.DataBlock);
+    item.DataBlock = nullptr;
   }
 }

@@ -1,32 +1,39 @@
 // Planning and staging the update items, and the report of the first item
 // that fails.
+#include <cstring>
+
 #include "common/updater_contract.h"
+#include "platform/path_parts.h"
 #include "platform/update_error.h"
+#include "platform/update_journal.h"
 #include "wizard/log_update_plan.h"
 #include "wizard/run_update_plan.h"
 #include "wizard/run_update_steps.h"
 
 namespace {
 
-// Whether two targets lie on the same drive: their first two bytes ("C:")
-// name it, as for the free-space check.
-int SameDrive(const char* a, const char* b) {
-  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  for (int i = 0; i < 2; ++i) {
-    if (fold(a[i]) != fold(b[i])) return 0;
-    if (!a[i]) return 1;
-  }
-  return 1;
-}
-
-// The room that the staged files of the items before index will take on the
-// drive of item index once they are filled.
+// The room that the run's own files take on the drive of item index beside
+// the item's staged file: the staged files of the items before it once they
+// are filled, each in whole clusters, and the journal's room when the
+// journal lives on that drive.
 uint64_t PendingRoom(const UpdatePlan& plan, int index) {
+  const char* target = plan.Items[index].Target;
   uint64_t pending = 0;
-  for (int i = 0; i < index; ++i) {
-    if (SameDrive(plan.Items[i].Target, plan.Items[index].Target)) {
-      pending += StagedSize(plan.Items[i]);
+  int staged = 0;
+  size_t longest = 0;
+  for (int i = 0; i < plan.Count; ++i) {
+    const PlannedItem& item = plan.Items[i];
+    if (!HasStagedFile(item)) continue;
+    ++staged;
+    const size_t length = std::strlen(item.Target);
+    if (length > longest) longest = length;
+    if (i < index && SameDrive(item.Target, target)) {
+      pending += ClusterRoom(target, StagedSize(item));
     }
+  }
+  char journal[kPathSize];
+  if (ComposeJournalPath(journal) && SameDrive(journal, target)) {
+    pending += ClusterRoom(target, JournalSizeBound(staged, longest));
   }
   return pending;
 }

@@ -5,12 +5,21 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <map>
+#include <set>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "common/updater_state_win32.h"
+#include "platform/journal_folder.h"
+#include "platform/update_journal.h"
 #include "scenario.h"
 #include "wizard_window.h"
 
@@ -235,6 +244,53 @@ TEST(StagedRun, ACompleteRunLeavesOnlyTheNewFiles) {
   }
 }
 
+// The attack of a local user: a well-formed journal, planted in the game's
+// folder (which every signed-in user may write) and in the journal folder
+// (as if the user had made it first), names files outside the game to be
+// deleted and replaced. The elevated updater acts on neither: nothing outside
+// the game changes, the journal folder's copy is kept aside, and the update
+// then runs as usual.
+TEST(StagedRun, APlantedJournalChangesNothingOutsideTheGame) {
+  Scenario s;
+  s.updateIniMore = "[UPDATE]\r\nUpdateFile00=file.dat\r\n";
+  s.files = {{"file.dat", "new file"}};
+  s.installFiles = {{"file.dat", "old file"}};
+  s.LayOut();
+  ASSERT_FALSE(testing::Test::HasFatalFailure());
+  ScratchDir victim;
+  ScratchDir attacker;
+  ASSERT_TRUE(WriteBytes(victim.file("victim.txt"), "victim"));
+  ASSERT_TRUE(WriteBytes(victim.file("target.dll"), "system library"));
+  ASSERT_TRUE(WriteBytes(victim.file("staged.txt"), "staged"));
+  ASSERT_TRUE(WriteBytes(attacker.file("evil.dll"), "the attacker's library"));
+  const std::string planted =
+      JournalLine("J\t1") + JournalLine("N\t" + victim.file("victim.txt")) +
+      JournalLine("B\t" + attacker.file("evil.dll") + "\t" + victim.file("target.dll")) +
+      JournalLine("S\t" + victim.file("staged.txt"));
+  ASSERT_TRUE(WriteBytes(s.InstallFolder() + "\\" + kJournalName, planted));
+  lstrcpyA(State.CompanyName, s.game.company.c_str());
+  lstrcpyA(State.GameDir, s.game.dir.c_str());
+  char folder[kPathSize];
+  ASSERT_TRUE(ComposeJournalFolder(folder));
+  ASSERT_TRUE(PrepareJournalFolder(folder, 1));
+  const std::string journalFolder = folder;
+  ASSERT_TRUE(WriteBytes(journalFolder + "\\" + kJournalName, planted));
+
+  UpdaterProcess process(s.UpdaterPath());
+  process.PlayWizard();
+  RunResult run = process.Wait();
+  ExpectEnd(run, 1);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\file.dat"), "new file");
+  EXPECT_EQ(ReadBytes(victim.file("victim.txt")), "victim");
+  EXPECT_EQ(ReadBytes(victim.file("target.dll")), "system library");
+  EXPECT_EQ(ReadBytes(victim.file("staged.txt")), "staged");
+  EXPECT_EQ(ReadBytes(attacker.file("evil.dll")), "the attacker's library");
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\" + kJournalName), planted) << "never read";
+  EXPECT_EQ(ReadBytes(journalFolder + "\\" + kRefusedJournalName), planted) << "kept aside";
+  EXPECT_FALSE(FileExists(journalFolder + "\\" + kJournalName));
+}
+
 // Bytes that differ per file and per version, and pack a little.
 std::string Content(int file, int version, size_t size) {
   std::string bytes(size, '\0');
@@ -312,15 +368,111 @@ TEST(StagedRun, PatchesUpdateTheVersionsTheyWereMadeFrom) {
   }
 }
 
+// A large update, one stored entry of 128 MiB written into sixteen folders
+// (2 GiB, a run of a few seconds): while the workers write, the wizard
+// answers every ask within half a second, and its bar of the bytes written
+// only rises and ends at its maximum.
+TEST(StagedRun, ALargeRunAnswersThePlayerAndShowsItsProgress) {
+  constexpr int kItems = 16;
+  constexpr size_t kSize = 128u << 20;
+  constexpr DWORD kAskMs = 500;
+  Scenario s;
+  s.updateIniMore = "[UPDATE]\r\n";
+  for (int i = 0; i < kItems; ++i) {
+    const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+    s.updateIniMore += "UpdateFile" + number + "=d" + number + "\\BIG.PAK\r\n";
+  }
+  s.files.push_back({"BIG.PAK", Content(0, 1, kSize), 0x01D9000000000000ull, true});
+  s.LayOut();
+  ASSERT_FALSE(testing::Test::HasFatalFailure());
+  for (int i = 0; i < kItems; ++i) {
+    const std::string folder = s.InstallFolder() + "\\d" + (i < 10 ? "0" : "") + std::to_string(i);
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  }
+
+  UpdaterProcess process(s.UpdaterPath());
+  HWND wizard = WaitForWizard(process.pid(), "テストゲーム アップデータ ", kRunTimeoutMs);
+  ASSERT_NE(wizard, nullptr);
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+  ASSERT_TRUE(WaitUntil([&] { return ReadControl(wizard, IDC_INFO).text == "アップデートを実行します"; }));
+  ASSERT_TRUE(ClickButton(wizard, IDC_NEXT));
+
+  // Ask the wizard every few milliseconds until the run is complete. Every
+  // message sent counts, the reading of the button's text too: one that
+  // waits longer than half a second is a window that does not answer.
+  std::vector<int> positions;
+  int unanswered = 0, asks = 0;
+  DWORD slowest = 0;
+  auto ask = [&](const std::function<bool()>& send) {
+    const ULONGLONG asked = GetTickCount64();
+    const bool answered = send();
+    const DWORD took = static_cast<DWORD>(GetTickCount64() - asked);
+    slowest = std::max(slowest, took);
+    ++asks;
+    if (!answered || took > kAskMs) ++unanswered;
+  };
+  const ULONGLONG start = GetTickCount64();
+  bool complete = false;
+  while (!complete && GetTickCount64() - start < 120000) {
+    DWORD_PTR answer = 0;
+    ask([&] { return SendMessageTimeoutA(wizard, WM_NULL, 0, 0, SMTO_NORMAL, kAskMs, &answer) != 0; });
+    HWND bar = GetDlgItem(wizard, IDC_PROGRESS);
+    if (bar) {
+      ask([&] {
+        DWORD_PTR position = 0;
+        if (!SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, kAskMs, &position)) return false;
+        positions.push_back(static_cast<int>(position));
+        return true;
+      });
+    }
+    ask([&] { return (complete = ReadControl(wizard, IDC_NEXT).text == "完了"), true; });
+    Sleep(40);
+  }
+  const DWORD runMs = static_cast<DWORD>(GetTickCount64() - start);
+  std::printf("large run: %lu ms, %d asks, slowest answer %lu ms, %zu bar readings\n",
+              static_cast<unsigned long>(runMs), asks, static_cast<unsigned long>(slowest),
+              positions.size());
+  ASSERT_TRUE(complete);
+  EXPECT_EQ(unanswered, 0) << "slowest answer " << slowest << " ms";
+
+  HWND bar = GetDlgItem(wizard, IDC_PROGRESS);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_TRUE(IsWindowVisible(bar));
+  const int maximum = static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
+  EXPECT_GT(maximum, 0);
+  EXPECT_EQ(static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)), maximum);
+  ASSERT_FALSE(positions.empty());
+  std::set<int> between;
+  for (size_t i = 0; i < positions.size(); ++i) {
+    if (i) EXPECT_GE(positions[i], positions[i - 1]) << "reading " << i;
+    if (positions[i] > 0 && positions[i] < maximum) between.insert(positions[i]);
+  }
+  EXPECT_GE(between.size(), 3u) << "the bar moved in fewer steps during the run";
+
+  process.PlayWizard();
+  RunResult run = process.Wait();
+  ExpectEnd(run, 1);
+  for (int i = 0; i < kItems; ++i) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const std::string file =
+        s.InstallFolder() + "\\d" + (i < 10 ? "0" : "") + std::to_string(i) + "\\BIG.PAK";
+    ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data)) << file;
+    EXPECT_EQ(data.nFileSizeLow, kSize) << file;
+  }
+  EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\d15\\BIG.PAK"), Content(0, 1, kSize));
+}
+
 // The updater killed at random moments of its run, then started again: the
-// game is all old or all new, and nothing of the killed run is left. Half of
-// the files are patched from the installed ones.
+// game is all old or all new, and nothing of the killed run is left, not even
+// the DataFolder level that it created below the data folder for its "d"
+// item. Half of the files are patched from the installed ones.
 TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
   constexpr int kFiles = 8;
   constexpr size_t kSize = 2 << 20;
   constexpr DWORD kTrials = 6;
   Scenario s;
   s.updateIni.Set("UpdateMessage", "お知らせ");
+  s.updateIni.Set("DataFolder", "save");
   s.updateIniMore = "[UPDATE]\r\n";
   for (int i = 0; i < kFiles; ++i) {
     const std::string name = "DATA" + std::to_string(i) + ".PAK";
@@ -332,26 +484,38 @@ TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
       s.files.back().full = false;
     }
   }
+  s.updateIniMore += "UpdateFile0" + std::to_string(kFiles) + "=d,SAVE.DAT\r\n";
+  s.files.push_back({"SAVE.DAT", "archive save"});
   s.LayOut();
   ASSERT_FALSE(testing::Test::HasFatalFailure());
+  // The game has its "save" level; the data folder gets it from the run.
+  const std::string game = s.InstallFolder() + "\\save";
+  const std::string newFolder = s.DataFolder() + "\\save";
+  ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr));
 
   auto install = [&] {
     for (int i = 0; i < kFiles; ++i) {
-      const std::string path = s.InstallFolder() + "\\DATA" + std::to_string(i) + ".PAK";
+      const std::string path = game + "\\DATA" + std::to_string(i) + ".PAK";
       SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       ASSERT_TRUE(WriteBytes(path, Content(i, 0, kSize)));
     }
+    RemoveTree(newFolder);
   };
   // 0: all old, 1: all new, -1: mixed or damaged.
   auto version = [&] {
     int seen = -2;
     for (int i = 0; i < kFiles; ++i) {
-      const std::string bytes = ReadBytes(s.InstallFolder() + "\\DATA" + std::to_string(i) + ".PAK");
+      const std::string bytes = ReadBytes(game + "\\DATA" + std::to_string(i) + ".PAK");
       const int v = bytes == Content(i, 0, kSize) ? 0 : bytes == Content(i, 1, kSize) ? 1 : -1;
       if (v < 0 || (seen >= 0 && v != seen)) return -1;
       seen = v;
     }
-    return seen;
+    // The "d" item's folder is there only in the new version, with its file.
+    const int saved = ReadBytes(newFolder + "\\SAVE.DAT") == "archive save"
+                          ? 1
+                          : GetFileAttributesA(newFolder.c_str()) == INVALID_FILE_ATTRIBUTES ? 0
+                                                                                           : -1;
+    return saved == seen ? seen : -1;
   };
 
   // Presses through to the start of the run and returns the wizard once the
@@ -411,6 +575,7 @@ TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
     EXPECT_GE(v, 0) << "old and new files mixed";
     if (v >= 0) ++seen[v];
     EXPECT_EQ(RunLeftovers(s.InstallFolder()), std::vector<std::string>{});
+    EXPECT_EQ(RunLeftovers(s.DataFolder()), std::vector<std::string>{});
   }
   std::printf("kill trials: %d rolled back to the old version, %d complete\n", seen[0], seen[1]);
 }

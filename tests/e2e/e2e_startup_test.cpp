@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "scenario.h"
 
@@ -162,6 +164,33 @@ TEST(StartUp, AGameWithoutItsRecordIsNotInstalled) {
     RunResult run = s.Run();
     ExpectEnd(run, 0);
     ExpectBoxes(run, {{"UPDATE", message}});
+  }
+  // A record that points the game at a drive root or the Windows folder is
+  // none: nothing is written there, not even the updater's journal folder.
+  char windows[MAX_PATH];
+  ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+  auto names = [](const std::string& folder) {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return found;
+    do found.push_back(data.cFileName); while (FindNextFileA(search, &data));
+    FindClose(search);
+    return found;
+  };
+  for (const std::string& place : {std::string("C:\\"), std::string(windows)}) {
+    for (const char* value : {"InstPath", "DataPath"}) {
+      SCOPED_TRACE(std::string(value) + " " + place);
+      Scenario s;
+      s.record.SetText(value, place);
+      RemoveTree("C:\\ProgramData\\GameUpdater");
+      const std::vector<std::string> before = names(place);
+      RunResult run = s.Run();
+      ExpectEnd(run, 0);
+      ExpectBoxes(run, {{"UPDATE", message}});
+      EXPECT_EQ(names(place), before);
+      EXPECT_FALSE(FileExists("C:\\ProgramData\\GameUpdater"));
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 // and on small images built here, including damaged ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -122,6 +123,9 @@ void ExpectSoundUpdater(const std::vector<uint8_t>& f, const std::vector<uint8_t
   DataDirectory res = GetDataDirectory(image, kDirectoryResource);
   EXPECT_EQ(res.VirtualAddress, last.VirtualAddress);
   EXPECT_EQ(res.Size, last.VirtualSize);
+  // On a page boundary of the file, so that the loader can map the payload
+  // instead of reading it into the process's own memory.
+  EXPECT_EQ(last.PointerToRawData % 4096, 0u);
   size_t at = 0, length = 0;
   ASSERT_EQ(FindUpdatePayload(f.data(), f.size(), &at, &length, &error), 1) << error;
   EXPECT_EQ(std::vector<uint8_t>(f.begin() + at, f.begin() + at + length), payload);
@@ -598,7 +602,9 @@ TEST(PeEmbed, LastResourceSectionGrowsAndShrinksInPlace) {
   ExpectSoundUpdater(shrunk, small);
   EXPECT_EQ(WithoutPayload(Flatten(shrunk)), WithoutPayload(Flatten(stub)));
   for (const auto* f : {&grown, &shrunk}) EXPECT_EQ(TestGet16(*f, kTestFileHeader + 2), 2);
-  EXPECT_LT(shrunk.size(), stub.size());
+  // Back to the stub's size, but for the page that the section now starts on.
+  EXPECT_LT(shrunk.size(), stub.size() + 4096);
+  EXPECT_LT(shrunk.size(), grown.size() - 90000);
 }
 
 TEST(PeEmbed, ImageWithoutResourcesGetsAResourceSection) {
@@ -677,6 +683,30 @@ TEST(PeEmbed, RefusesSignedStubsAndFullHeaders) {
   stub = BuildTestPe(pe);
   EXPECT_EQ(EmbedUpdatePayload(stub.data(), stub.size(), payload.data(), 0, &out, &error), 0);
   EXPECT_NE(error.find("empty"), std::string::npos);
+
+  // An updater that reaches the image limit is never made, whether the
+  // payload alone reaches it or only the finished file does; one byte below
+  // it is.
+  payload = Bytes(4000, 22);
+  ASSERT_EQ(EmbedUpdatePayload(stub.data(), stub.size(), payload.data(), payload.size(), &out,
+                               &error),
+            1);
+  const uint64_t fits = std::max<uint64_t>(out.size(), TestGet32(out, kTestOptionalHeader + 56));
+  for (uint64_t limit : {uint64_t{4000}, fits}) {
+    SCOPED_TRACE(limit);
+    out.clear();
+    error.clear();
+    EXPECT_EQ(EmbedUpdatePayload(stub.data(), stub.size(), payload.data(), payload.size(), &out,
+                                 &error, nullptr, 1, limit),
+              0);
+    EXPECT_TRUE(out.empty());
+    EXPECT_NE(error.find("Windows starts no program"), std::string::npos) << error;
+    EXPECT_NE(error.find("--from"), std::string::npos) << error;
+    EXPECT_NE(error.find("--level"), std::string::npos) << error;
+  }
+  EXPECT_EQ(EmbedUpdatePayload(stub.data(), stub.size(), payload.data(), payload.size(), &out,
+                               &error, nullptr, 1, fits + 1),
+            1);
 }
 
 // Offsets inside a file built from SampleImage(1, SampleTree(0), 1): the

@@ -128,6 +128,35 @@ TEST(UpdateCheck, EachTrapIsReportedWithItsKey) {
   }
 }
 
+// The updater's size against what Windows starts: nothing below three
+// quarters of the limit, a warning up to it, an error from it on; the check
+// of a whole update reports it before everything else.
+TEST(UpdateCheck, UpdaterSizeAgainstTheImageLimit) {
+  CheckFinding f;
+  const uint64_t gib = uint64_t{1} << 30;
+  EXPECT_FALSE(CheckUpdaterSize(gib * 3 / 2 - 1, kUpdaterImageLimit, &f));
+  ASSERT_TRUE(CheckUpdaterSize(gib * 3 / 2, kUpdaterImageLimit, &f));
+  EXPECT_EQ(f.level, FindingLevel::Warning);
+  ASSERT_TRUE(CheckUpdaterSize(kUpdaterImageLimit - 1, kUpdaterImageLimit, &f));
+  EXPECT_EQ(f.level, FindingLevel::Warning);
+  ASSERT_TRUE(CheckUpdaterSize(kUpdaterImageLimit, kUpdaterImageLimit, &f));
+  EXPECT_EQ(f.level, FindingLevel::Error);
+  EXPECT_NE(f.problem.find("2,147,483,648 bytes (2 GiB)"), std::string::npos) << f.problem;
+
+  const std::string ini = std::string(kSetup) + kUpdate;
+  UpdateCheckInput input;
+  input.updateIni = &ini;
+  input.entries = {{"UPDATE.INI", ini.size()}, {"KIYAKU.TXT", 300},
+                   {"readme.txt", 5000}, {"data.pak", 20000}};
+  input.payloadSize = 1800u << 20;
+  std::vector<CheckFinding> findings = CheckUpdate(input);
+  ASSERT_FALSE(findings.empty());
+  EXPECT_EQ(findings[0].level, FindingLevel::Warning) << Listing(findings);
+  EXPECT_NE(findings[0].problem.find("1,887,436,800"), std::string::npos) << Listing(findings);
+  input.payloadSize = kUpdaterImageLimit + 5;
+  EXPECT_EQ(CountFindings(CheckUpdate(input), FindingLevel::Error), 1);
+}
+
 TEST(UpdateCheck, ArchiveWithoutUpdateIni) {
   UpdateCheckInput input;
   input.entries = {{"readme.txt", 5}};

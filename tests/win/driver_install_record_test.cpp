@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/updater_state_win32.h"
 #include "driver/install_record.h"
@@ -98,6 +99,37 @@ TEST_F(InstallRecord, WithoutInstModeOrInstPathOrKeyTheGameIsNotInstalled) {
 
   std::strcpy(State.GameDir, "OtherGame");
   ExpectNotInstalled();
+}
+
+// The record is the player's to change: a drive root or the system's own
+// folders, however spelled, are no installation, for InstPath and DataPath.
+TEST_F(InstallRecord, ARootOrTheSystemsFoldersAreNoInstallation) {
+  char windows[MAX_PATH];
+  char system[MAX_PATH];
+  ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+  ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
+  std::string upper = windows;
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  const std::vector<std::string> refused = {
+      "C:\\", "c:\\.", "D:\\", "\\\\server\\share", "\\\\?\\C:\\Games\\X", windows,
+      upper + "\\", std::string(windows) + "\\Fonts", std::string(system) + ".",
+      "C:\\Games\\..\\" + std::string(windows + 3) + "\\Temp\\X"};
+  SetNumber("InstMode", 1);
+  for (const std::string& path : refused) {
+    SCOPED_TRACE(path);
+    SetText("InstPath", path);
+    RegDeleteValueA(key_, "DataPath");
+    ExpectNotInstalled();
+    SetText("InstPath", "C:\\Games\\X");
+    SetText("DataPath", path);
+    ExpectNotInstalled();
+  }
+  // A folder whose name only begins like the Windows folder's is a game's.
+  SetText("InstPath", std::string(windows) + "Games\\X");
+  SetText("DataPath", "C:\\Games\\X\\save");
+  std::vector<SeenBox> boxes;
+  EXPECT_EQ(Read(&boxes), 1);
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(InstallRecord, APathOfExactlyTheBufferSizeWithoutNulCountsAsAbsent) {

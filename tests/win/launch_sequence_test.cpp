@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "harness/message_boxes.h"
 #include "harness/test_env.h"
 #include "resources/dialog_ids.h"
+#include "wizard/update_dialog.h"
 
 namespace {
 
@@ -218,13 +220,34 @@ TEST_F(LaunchSequence, BrokenSetupIniEndsBeforeAnyWindow) {
 }
 
 TEST_F(LaunchSequence, AnotherUpdaterWindowComesForwardAndThisOneEndsSilently) {
-  // The other updater's wizard, titled with the same caption and hidden.
+  // The other updater's wizard, titled with the same caption and hidden by
+  // its own thread before anyone can see it. A modal wizard would not do: its
+  // dialog loop shows the window once its queue first runs empty, which can
+  // come after a hide from here, and then the window stays visible.
   lstrcpyA(State.Caption, "星の庭 アップデータ 1.02");
-  DialogThread other(DialogThread::Wizard(IDD_UPDATE));
-  HWND otherDialog = other.WaitForDialog();
-  ASSERT_NE(otherDialog, nullptr);
-  ShowWindow(otherDialog, SW_HIDE);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(otherDialog); }));
+  std::atomic<HWND> otherDialog{nullptr};
+  DialogThread other([&]() -> INT_PTR {
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_UPDATE),
+                                     nullptr, UpdateDlgProc, 0);
+    if (!dialog) return -1;
+    ShowWindow(dialog, SW_HIDE);
+    otherDialog = dialog;
+    // Until the window, once brought forward, is ended ("中止" at clean-up).
+    bool shown = false;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      if (!IsDialogMessageA(dialog, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+      if (IsWindowVisible(dialog)) shown = true;
+      else if (shown) break;
+    }
+    DestroyWindow(dialog);
+    return 0;
+  });
+  ASSERT_TRUE(WaitFor([&] { return otherDialog.load() != nullptr; }));
+  ASSERT_FALSE(IsWindowVisible(otherDialog));
   lstrcpyA(State.Caption, "UPDATE");
 
   MessageBoxWatcher boxes;

@@ -7,6 +7,7 @@
 #include <imagehlp.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -86,8 +87,11 @@ DWORD RunProgram(const std::string& commandLine) {
   PROCESS_INFORMATION process{};
   std::string line = commandLine;
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
+                      &startup, &process)) {
+    std::fprintf(stderr, "CreateProcessA failed with error %lu: %s\n", GetLastError(),
+                 commandLine.c_str());
     return 0xDEAD0001;
+  }
   DWORD code = 0xDEAD0002;
   if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
     GetExitCodeProcess(process.hProcess, &code);
@@ -155,10 +159,15 @@ TEST(PeEmbedUnderWine, PayloadIsReplacedNotAdded) {
   std::string stub = ReadBytes(PE_EMBED_HELPER);
   ASSERT_FALSE(stub.empty());
   std::string updater = stub;
+  int round = 0;
   for (const std::string& payload : {Payload(1000, 2), Payload(700000, 3), Payload(17, 4)}) {
     updater = Embed(updater, payload);
-    ASSERT_TRUE(WriteBytes(dir.file("updater.exe"), updater));
-    ExpectWorkingUpdater(dir.file("updater.exe"), payload);
+    // Each round's program in a file of its own: a program file rewritten
+    // right after a process of it has ended may still be mapped by wine's
+    // server for a moment, and then cannot be started.
+    const std::string path = dir.file("updater" + std::to_string(++round) + ".exe");
+    ASSERT_TRUE(WriteBytes(path, updater));
+    ExpectWorkingUpdater(path, payload);
   }
 }
 

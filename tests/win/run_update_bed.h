@@ -192,6 +192,13 @@ class RunBed {
       case WM_APP + 1:
         EndDialog(dialog, kStillOpen);
         return TRUE;
+      case WM_SETCURSOR:
+        // The run answers the dialog's messages while its workers write; the
+        // wizard's own procedure then keeps the cursor that the run set, and
+        // so does this one.
+        if (!watched_) return FALSE;
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+        return TRUE;
     }
     return FALSE;
   }

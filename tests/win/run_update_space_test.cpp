@@ -145,6 +145,73 @@ TEST_F(SmallDrive, StagedFilesOfEarlierItemsCountAgainstLaterOnes) {
   EXPECT_EQ(names, (std::vector<std::string>{"a.dat"})) << "no staged file left";
 }
 
+// An entry exactly as large as the free space passes the planning check
+// (equal sizes pass). The run's own files need room too: the journal lives
+// in the program-data folder, off the game's drive here, and the run
+// completes; with the program-data folder on the game's drive, the player is
+// told the real shortfall, never a passed check and then a failed write, and
+// once that much more is free the same update goes through.
+TEST_F(SmallDrive, EntryAsLargeAsTheFreeSpaceIsToldTheRoomTheRunItselfNeeds) {
+  ASSERT_TRUE(WriteBytes("T:\\game\\filler.bin", std::string(256 * 1024, 'x')));
+  const uint64_t free = FreeBytes("T:\\");
+  bed_.Payload({{"a.dat", std::string(static_cast<size_t>(free), 'a')}});
+  bed_.UpdateSection({"UpdateFile00=a.dat"});
+  ExpectCompleted(bed_.Run());
+  EXPECT_EQ(ReadBytes("T:\\game\\a.dat").size(), free);
+  ASSERT_TRUE(DeleteFileA("T:\\game\\a.dat"));
+  ASSERT_EQ(FreeBytes("T:\\"), free);
+
+  // The machine's program-data folder on T: as well.
+  HKEY folders;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                            0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &folders, nullptr),
+            ERROR_SUCCESS);
+  char saved[MAX_PATH] = {};
+  DWORD savedSize = sizeof saved;
+  DWORD savedType = REG_EXPAND_SZ;
+  const bool hadValue = RegQueryValueExA(folders, "Common AppData", nullptr, &savedType,
+                                         reinterpret_cast<BYTE*>(saved), &savedSize) == ERROR_SUCCESS;
+  const char moved[] = "T:\\ProgramData";
+  RegSetValueExA(folders, "Common AppData", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(moved),
+                 sizeof moved);
+  CreateDirectoryA(moved, nullptr);
+  ResetJournal();
+  char journal[kPathSize];
+  EXPECT_TRUE(ComposeJournalPath(journal));
+  EXPECT_EQ(journal[0], 'T') << journal;
+
+  RunOutcome r = bed_.Run();
+  ExpectFailed(r);
+  auto seen = bed_.boxes.Boxes();
+  ASSERT_EQ(seen.size(), 2u);
+  const std::string prefix = "ディスク容量が足りません。T: ドライブに ";
+  EXPECT_EQ(seen[0].text.rfind(prefix, 0), 0u) << seen[0].text;
+  ExpectErrorBox(seen[1], r, "ファイルの書き込みに失敗しました");
+  const uint64_t missing =
+      seen[0].text.size() > prefix.size() ? std::stoull(seen[0].text.substr(prefix.size())) : 0;
+  EXPECT_GT(missing, 0u);
+  EXPECT_LT(missing, 64u * 1024) << "the journal's room, not the entry's";
+  EXPECT_FALSE(FileExists("T:\\game\\a.dat"));
+
+  // Exactly that much more room, and the same update goes through.
+  ASSERT_TRUE(WriteBytes("T:\\game\\filler.bin",
+                         std::string(static_cast<size_t>(256 * 1024 - missing), 'x')));
+  EXPECT_EQ(FreeBytes("T:\\"), free + missing);
+  ExpectCompleted(bed_.Run());
+  EXPECT_EQ(ReadBytes("T:\\game\\a.dat").size(), free);
+
+  if (hadValue) {
+    RegSetValueExA(folders, "Common AppData", 0, savedType, reinterpret_cast<const BYTE*>(saved),
+                   savedSize);
+  } else {
+    RegDeleteValueA(folders, "Common AppData");
+  }
+  RegCloseKey(folders);
+  ResetJournal();
+  RemoveTree(moved);
+}
+
 // A volume with 4 GiB or more free passes any requirement.
 TEST(RunUpdateSpace, LargeVolumePassesTheLargestRequirement) {
   RunBed bed;

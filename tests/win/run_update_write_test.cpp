@@ -246,6 +246,27 @@ TEST(RunUpdateWrite, EntryThatBreaksOffPastItsFirstPartsFailsTheRun) {
   EXPECT_EQ(Listing(bed.inst()), (std::vector<std::string>{"big.dat"})) << "no staged file left";
 }
 
+// Nothing is written through a link below the game's folder (drive L:,
+// WINE_RUN_DRIVES=l:links: L:\game\link leads to L:\outside), nor by an
+// item that climbs out of it: the run fails as a write failure, all or
+// nothing, and the game's own item is not written either.
+TEST(RunUpdateWrite, ItemsThroughALinkOrOutOfTheGameFailTheRun) {
+  for (const char* item : {"link\\a.dat", "..\\outside\\a.dat"}) {
+    SCOPED_TRACE(item);
+    RunBed bed;
+    bed.Payload({{"a.dat", "A"}, {"b.dat", "B"}});
+    lstrcpyA(State.InstPath, "L:\\game");
+    bed.UpdateSection({"UpdateFile00=b.dat", std::string("UpdateFile01=") + item});
+    RunOutcome r = bed.Run();
+    ExpectFailed(r);
+    auto seen = bed.boxes.Boxes();
+    ASSERT_EQ(seen.size(), 1u);
+    ExpectErrorBox(seen[0], r, "ファイルの書き込みに失敗しました");
+    EXPECT_EQ(Listing("L:\\outside"), std::vector<std::string>{});
+    EXPECT_EQ(Listing("L:\\game"), std::vector<std::string>{}) << "b.dat is not written";
+  }
+}
+
 TEST(RunUpdateWrite, TargetThatIsAFolderFailsTheRun) {
   RunBed bed;
   bed.Payload({{"dir.dat", "D"}});

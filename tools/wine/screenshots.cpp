@@ -8,6 +8,7 @@
 // shows; scripts/screenshots.sh turns them into PNGs. The disk-space page
 // needs drive T: as a small tmpfs (WINE_RUN_DRIVES=t:tmpfs:1m).
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
@@ -15,6 +16,7 @@
 
 #include "harness/test_env.h"
 #include "scenario.h"
+#include "wizard/run_progress.h"  // the bar's range
 #include "wizard_window.h"
 
 namespace {
@@ -200,6 +202,40 @@ void PlainCourse() {
   }
 }
 
+// A large update halfway through its run: the progress bar below the text.
+void RunningCourse() {
+  Scenario s(SampleGame());
+  s.updateIni.Set("UpdaterVersion", "1.02");
+  s.updateIniMore = "[UPDATE]\r\n";
+  for (int i = 0; i < 16; ++i) {
+    const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+    s.updateIniMore += "UpdateFile" + number + "=v" + number + "\\VOICE.PAK\r\n";
+  }
+  s.files = {{"VOICE.PAK", std::string(128u << 20, 'v'), 0x01D9000000000000ull, true}};
+  s.LayOut();
+  for (int i = 0; i < 16; ++i) {
+    const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+    CreateDirectoryA((s.InstallFolder() + "\\v" + number).c_str(), nullptr);
+  }
+  UpdaterProcess process(s.UpdaterPath(), {}, /*hold=*/true);
+  HWND wizard = WaitForWizard(process.pid(), kCaption, kRunTimeoutMs);
+  if (!wizard) return Fail("no wizard");
+  ClickButton(wizard, IDC_NEXT);
+  if (!WaitForInfo(wizard, "アップデートを実行します")) return Fail("no confirmation page");
+  ClickButton(wizard, IDC_NEXT);
+  const bool moving = WaitUntil([&] {
+    HWND bar = GetDlgItem(wizard, IDC_PROGRESS);
+    DWORD_PTR position = 0;
+    return bar && SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 500, &position) &&
+           position >= kRunProgressSteps / 10;
+  }, kRunTimeoutMs);
+  if (!moving) return Fail("no progress bar");
+  Shoot("running", {wizard});
+  WaitForInfo(wizard, "アップデートは完了しました");
+  ClickButton(wizard, IDC_NEXT);
+  Finish(process);
+}
+
 // The running game's question, with the game's window behind it.
 void RunningGame() {
   Scenario s(SampleGame());
@@ -296,6 +332,7 @@ int main(int argc, char** argv) {
   CreateDirectoryA(outputFolder.c_str(), nullptr);
   AgreementCourse();
   PlainCourse();
+  RunningCourse();
   RunningGame();
   DiscPrompt();
   DiskSpace();

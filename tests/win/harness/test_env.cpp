@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 
 std::string HostPath(const std::string& unixPath) {
@@ -89,4 +90,15 @@ void RemoveTree(const std::string& path) {
   }
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   RemoveDirectoryA(path.c_str());
+}
+
+std::string JournalLine(const std::string& fields) {
+  uint32_t hash = 2166136261u;
+  for (unsigned char c : fields) {
+    hash ^= c;
+    hash *= 16777619u;
+  }
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(hash));
+  return fields + "\t#" + text + "\r\n";
 }

@@ -37,4 +37,8 @@ void ForEachFileBelow(const std::string& folder,
 // Removes a folder and everything below it.
 void RemoveTree(const std::string& path);
 
+// One line of an update journal as a run writes it: the fields (tab
+// separated), a tab, '#', the FNV-1a hash of the fields in hex, CR LF.
+std::string JournalLine(const std::string& fields);
+
 #endif

@@ -37,6 +37,7 @@ int ReadPayloadForCheck(const std::vector<uint8_t>& payload, CheckedUpdate* upda
   if (!OpenArchiveImage(payload, &archive, error)) return 0;
   const ArchiveReader& reader = archive.reader;
   update->input = UpdateCheckInput{};
+  update->input.payloadSize = payload.size();
   for (uint32_t i = 0; i < reader.EntryCount; ++i) {
     // A file's patches stand for it only where the archive has no full
     // entry of its name, and then once.

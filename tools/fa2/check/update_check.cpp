@@ -101,8 +101,37 @@ int Rank(const CheckFinding& f) {
 
 }  // namespace
 
+bool CheckUpdaterSize(uint64_t imageSize, uint64_t limit, CheckFinding* finding) {
+  const bool over = imageSize >= limit;
+  if (!over && imageSize < limit / 4 * 3) return false;
+  auto count = [](uint64_t n) {
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+      if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+      out += digits[i];
+    }
+    return out;
+  };
+  finding->level = over ? FindingLevel::Error : FindingLevel::Warning;
+  finding->section.clear();
+  finding->key.clear();
+  finding->value.clear();
+  finding->problem =
+      "the updater takes at least " + count(imageSize) + " bytes; Windows starts no program of " +
+      count(limit) + " bytes (2 GiB) or more" +
+      (over ? std::string() : ", and this one is within a quarter of that") +
+      ". Make it smaller: ship patches against the installed files (--from), pack at a higher "
+      "--level, or split the update in two";
+  finding->player = over ? "Windows says the updater is not a valid application and does not "
+                           "start it"
+                         : "nothing yet; a little more and the updater does not start";
+  return true;
+}
+
 std::vector<CheckFinding> CheckUpdate(const UpdateCheckInput& input) {
   CheckContext c(input);
+  CheckFinding size;
+  if (CheckUpdaterSize(c.input.payloadSize, kUpdaterImageLimit, &size)) c.findings.push_back(size);
   if (c.input.updateIni == nullptr) {
     Error(c, "", "", "", "the archive has no entry UPDATE.INI",
           "the updater shows " + QuoteMessage(kNoEntryMessage) + " and ends at start");

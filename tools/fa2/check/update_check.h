@@ -38,7 +38,18 @@ struct UpdateCheckInput {
   const std::string* updateIni = nullptr;  // the entry UPDATE.INI; nullptr when the archive lacks it
   std::vector<CheckedEntry> entries;       // every entry, UPDATE.INI included, in archive order
   const std::string* setupIni = nullptr;   // the installed game's SETUP.INI, when given
+  uint64_t payloadSize = 0;                // the archive's bytes: the updater carries them all
 };
+
+// Windows starts no program image of 2 GiB or more ("not a valid
+// application"), so this, not the archive format's 4 GiB, bounds an update.
+constexpr uint64_t kUpdaterImageLimit = uint64_t{1} << 31;
+
+// The finding about an updater image of imageSize bytes: an error from limit
+// on, a warning from three quarters of it (the payload grows with every
+// file a publisher adds), nothing below. Both say what makes it smaller.
+// Returns whether there is one.
+bool CheckUpdaterSize(uint64_t imageSize, uint64_t limit, CheckFinding* finding);
 
 // Every finding, errors and warnings: those about the file as a whole, then
 // section SETUP, section UPDATE (the lists in the order the updater reads

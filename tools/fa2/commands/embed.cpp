@@ -35,7 +35,7 @@ const char kEmbedHelp[] =
     "Refused: an update with errors (unless --force), a STUB_EXE that cannot\n"
     "apply the archive's patch entries, a signed STUB_EXE (sign\n"
     "the updater after embedding), a damaged executable or archive, and an\n"
-    "updater that would pass 4 GiB.\n";
+    "updater of 2 GiB or more, which Windows does not start.\n";
 
 const OptionSpec kEmbedOptions[] = {
     {"--output", 'o', "a file name"},

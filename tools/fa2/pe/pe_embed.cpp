@@ -16,6 +16,7 @@
 #include "fa2/pe/pe_branding.h"
 #include "fa2/pe/pe_load_config.h"
 #include "fa2/pe/pe_resources.h"
+#include "fa2/check/update_check.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ uint32_t Read32(const uint8_t* p) {
 void Write32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 constexpr size_t kOptAddressOfEntryPoint = 16;
+constexpr uint32_t kFilePageSize = 4096;
 
 uint64_t SectionEnd(const PeImage& image, const SectionHeader& s) {
   uint32_t memorySize = s.VirtualSize ? s.VirtualSize : s.SizeOfRawData;
@@ -106,7 +108,7 @@ void MoveDebugDataPointers(const PeImage& image, int64_t delta, size_t kept,
 
 int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payload,
                        size_t payloadSize, std::vector<uint8_t>* out, std::string* error,
-                       const UpdaterBranding* branding, int withDigest) {
+                       const UpdaterBranding* branding, int withDigest, uint64_t imageLimit) {
   PeImage image;
   if (!ParsePeImage(stub, stubSize, &image, error)) return 0;
   DataDirectory security = GetDataDirectory(image, kDirectorySecurity);
@@ -118,6 +120,15 @@ int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payl
     return Fail(error, "the optional header has no slot for a resource directory");
   if (payloadSize == 0) return Fail(error, "the payload is empty");
   if (payloadSize > 0xFFFFFFFFu) return Fail(error, "the payload is larger than 4 GiB");
+  // The image holds the payload whole: a payload that reaches the limit is
+  // refused before it is copied, the exact size once the layout is known.
+  if (!imageLimit) imageLimit = kUpdaterImageLimit;
+  CheckFinding tooLarge;
+  if (CheckUpdaterSize(payloadSize, imageLimit, &tooLarge) &&
+      tooLarge.level == FindingLevel::Error) {
+    if (error) *error = tooLarge.problem;
+    return 0;
+  }
 
   ResourceTree tree;
   if (!ReadResourceTree(image, &tree, error)) return 0;
@@ -157,19 +168,32 @@ int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payl
   if (!BuildResourceData(tree, static_cast<uint32_t>(rva), &resources, error)) return 0;
 
   uint64_t sizeOfImage = rva + AlignUp(resources.size(), image.SectionAlignment);
-  uint64_t rawStart = inPlace ? image.Sections.back().PointerToRawData
-                              : AlignUp(image.ImageDataEnd, image.FileAlignment);
+  // The new data starts on a page boundary of the file. A loader that maps
+  // sections with the system's file mapping (wine's does) can map only one
+  // that starts there; any other it reads into private memory, so that the
+  // whole payload would count against the updater's memory.
+  const uint32_t rawAlignment =
+      image.FileAlignment > kFilePageSize ? image.FileAlignment : kFilePageSize;
+  uint64_t rawStart = AlignUp(inPlace ? image.Sections.back().PointerToRawData
+                                      : image.ImageDataEnd,
+                              rawAlignment);
   uint64_t rawSize = AlignUp(resources.size(), image.FileAlignment);
   uint64_t tailStart = rawStart + rawSize;
   uint64_t tailSize = stubSize - image.ImageDataEnd;
   if (sizeOfImage > 0xFFFFFFFFu || tailStart + tailSize > 0xFFFFFFFFu)
     return Fail(error, "the result would be larger than 4 GiB");
+  if (CheckUpdaterSize(sizeOfImage > tailStart + tailSize ? sizeOfImage : tailStart + tailSize,
+                       imageLimit, &tooLarge) &&
+      tooLarge.level == FindingLevel::Error) {
+    if (error) *error = tooLarge.problem;
+    return 0;
+  }
   int64_t delta = static_cast<int64_t>(tailStart) - static_cast<int64_t>(image.ImageDataEnd);
 
-  // The file: the stub up to the new data, the new data padded to the file
-  // alignment, then the stub's tail.
+  // The file: the stub up to the new data (zeros up to its page), the new
+  // data padded to the file alignment, then the stub's tail.
   out->assign(tailStart + tailSize, 0);
-  size_t kept = inPlace ? rawStart : image.ImageDataEnd;
+  size_t kept = inPlace ? image.Sections.back().PointerToRawData : image.ImageDataEnd;
   std::memcpy(out->data(), stub, kept);
   std::memcpy(out->data() + rawStart, resources.data(), resources.size());
   if (tailSize) std::memcpy(out->data() + tailStart, stub + image.ImageDataEnd, tailSize);
@@ -182,6 +206,7 @@ int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payl
   if (inPlace) {
     section = image.Sections.back();
     oldRawSize = section.SizeOfRawData;
+    section.PointerToRawData = static_cast<uint32_t>(rawStart);
     sectionAt -= sizeof(SectionHeader);
   } else {
     std::memcpy(section.Name, ".rsrc", 5);

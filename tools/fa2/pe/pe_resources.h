@@ -104,11 +104,14 @@ int FindUpdatePayload(const uint8_t* data, size_t size, size_t* offset, size_t* 
 // is 0, it is set to the system folder only (fa2/pe/pe_load_config.h). A signed
 // stub is refused, since the change would break its signature. With
 // branding, the stub's icon and version resource are replaced as
-// ApplyBranding (pe_branding.h) says. Returns 1 with the new file in *out, or
-// 0 with the reason in *error.
+// ApplyBranding (pe_branding.h) says. An updater whose file or image would
+// reach imageLimit bytes (0: kUpdaterImageLimit of fa2/update_check.h, what
+// Windows starts) is refused before it is made. Returns 1 with the new file
+// in *out, or 0 with the reason in *error.
 struct UpdaterBranding;
 int EmbedUpdatePayload(const uint8_t* stub, size_t stubSize, const uint8_t* payload,
                        size_t payloadSize, std::vector<uint8_t>* out, std::string* error,
-                       const UpdaterBranding* branding = nullptr, int withDigest = 1);
+                       const UpdaterBranding* branding = nullptr, int withDigest = 1,
+                       uint64_t imageLimit = 0);
 
 #endif
