@@ -4,6 +4,7 @@
 
 #include "fa2/archive/archive_image.h"
 #include "fa2/check/check_payload.h"
+#include "fa2/check/update_check.h"
 #include "fa2/cli/report.h"
 #include "fa2/host/host_files.h"
 #include "fa2/patch/patch_checks.h"
@@ -25,8 +26,12 @@ int MakeUpdater(const std::string& stubPath, const std::string& archiveLabel,
   const int errors = CheckUpdatePayload(archiveLabel, archive, options.setupIni, false);
   if (errors < 0) return 0;
   if (errors > 0 && !options.force) {
+    // No --force makes an updater that Windows starts out of a payload past
+    // the image limit, so the hint is left out there.
+    const bool forceHelps = archive.size() < kUpdaterImageLimit;
     ReportError(archiveLabel, "the update has " + std::to_string(errors) +
-                                  " error(s); nothing was embedded (--force embeds anyway)");
+                                  " error(s); nothing was embedded" +
+                                  (forceHelps ? " (--force embeds anyway)" : ""));
     return 0;
   }
 
