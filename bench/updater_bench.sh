@@ -32,7 +32,15 @@
 # process's anonymous (private) resident memory, sampled from /proc. The last
 # line is
 #   apply: updater X.XX s, durable copy Y.YY s, ratio R.RR
-# with R = X / Y. Not a test: nothing is asserted.
+# with R = X / Y. Then the patch case: the nine files as a previous version
+# had them (the files above before about 1% of each was changed, in 1 KiB
+# pieces at scattered places) are put back into the game before each run,
+# and an updater made with `fa2 pack --from` of that version patches them;
+# timed against the durable copy of the new files; its size is compared with
+# the sum of `zstd -19 --long=31 --patch-from` patches of the same files. The
+# last line is
+#   patch: updater X.XX s, durable copy Y.YY s, ratio R.RR
+# Not a test: nothing is asserted.
 [[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -88,6 +96,24 @@ for i in $(seq 0 $((files - 1))); do
   ini+="UpdateFile$(printf '%02d' "$i")=$name\r\n"
 done
 rm -f "$work/round.bin"
+# The previous version: the files as generated; the update changes about 1%
+# of each in 1 KiB pieces of new bytes (a fixed pseudo-random stream, found
+# nowhere in the files) at scattered places.
+mkdir -p "$work/old"
+cp "$work"/update/DATA*.PAK "$work/old/"
+awk 'BEGIN { srand(20261207); for (i = 0; i < 2048 * 1024; i++) printf "%c", int(rand() * 256) }' \
+  > "$work/noise"
+n=0
+for f in "$work"/update/DATA*.PAK; do
+  length=$(stat -c %s "$f")
+  pieces=$(( length / 100 / 1024 ))
+  for p in $(seq 0 $((pieces - 1))); do
+    at=$(( (p * length / pieces) + (p * 7919 % 4096) ))
+    n=$(( (n + 1) % 2048 ))
+    dd if="$work/noise" of="$f" bs=1024 count=1 skip="$n" seek="$at" \
+      oflag=seek_bytes conv=notrunc status=none
+  done
+done
 printf "$ini" > "$work/update.ini"
 printf "[SETUP]\r\nCompanyName=Bench\r\nGameTitle=Bench Game\r\nGameDir=BenchGame\r\nGameExe=GAME.EXE\r\nUninstExe=UNINST.EXE\r\nSetupBmp=SETUP.BMP\r\nInstallSelects=1\r\nInstallTitle0=Standard\r\nInstallFiles0=GAME.EXE\r\nShortcuts=0\r\nGameClass=BenchWindow\r\n" \
   > "$work/game/SETUP.INI"
@@ -114,6 +140,29 @@ done
 rm -rf "$work/cp"
 echo "best cp $best s ($(awk -v n="$bytes" -v t="$best" 'BEGIN { printf "%.0f", n / 1e6 / t }') MB/s)"
 
+echo "== the patch case: fa2 pack --from the previous version, and zstd -19 --long=31 --patch-from"
+cp "$work/update.ini" "$work/update/UPDATE.INI"
+mkdir -p "$work/oldgame"
+cp "$work"/old/DATA*.PAK "$work/oldgame/"
+start=$(date +%s.%N)
+"$fa2" pack -q -o "$work/patch.fa2" --from "$work/oldgame" "$work"/update/UPDATE.INI "$work"/update/DATA*.PAK
+echo "patches made in $(since "$start") s: archive of $(stat -c %s "$work/patch.fa2") bytes"
+"$fa2" embed -q "${UPDATER_STUB:-build/windows/src/updater.exe}" "$work/patch.fa2" -o "$work/bench-patcher.exe" >/dev/null
+rm "$work/update/UPDATE.INI"
+start=$(date +%s.%N)
+zpids=()
+for f in "$work"/update/DATA*.PAK; do
+  zstd -q -19 --long=31 --patch-from="$work/old/$(basename "$f")" "$f" -o "$work/zstd-$(basename "$f").zst" 2>/dev/null &
+  zpids+=($!)
+  if (( ${#zpids[@]} >= 2 )); then wait "${zpids[@]}"; zpids=(); fi
+done
+(( ${#zpids[@]} )) && wait "${zpids[@]}"
+zsum=$(cat "$work"/zstd-*.zst | wc -c)
+usize=$(stat -c %s "$work/bench-patcher.exe")
+echo "zstd -19 --long=31 --patch-from, the nine patches: $zsum bytes ($(since "$start") s)"
+psize=$(stat -c %s "$work/patch.fa2")
+echo "patching updater: $usize bytes, $(awk -v u="$usize" -v z="$zsum" 'BEGIN { printf "%.2f", u / z }') times the zstd patches; its payload $psize bytes, $(awk -v u="$psize" -v z="$zsum" 'BEGIN { printf "%.2f", u / z }') times"
+
 echo "== the updater, CopyFileA and a durable copy under wine"
 # The peak anonymous resident memory of every updater process, sampled while
 # the runner works: the pages that belong to the process alone, not those of
@@ -132,7 +181,7 @@ echo 0 > "$work/anon-peak"
 sample_memory &
 sampler=$!
 WINE_RUN_SUITE=updater_bench cmake/wine-run.sh build/windows/bench/updater_bench_run.exe \
-  "$work/bench-updater.exe" "$work/game" "$work/update" "$runs" > "$work/run.txt" || {
+  "$work/bench-updater.exe" "$work/game" "$work/update" "$runs" "$work/old" "$work/bench-patcher.exe" > "$work/run.txt" || {
   kill "$sampler"; cat "$work/run.txt"; exit 1; }
 kill "$sampler"
 wait "$sampler" 2>/dev/null || true

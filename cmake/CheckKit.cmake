@@ -14,7 +14,7 @@ endif()
 foreach(name
     bin/fa2.exe bin/updater.exe bin/play-updater.exe GUIDE.md UPDATE.INI-reference.md
     UPDATE.INI.example SETUP.INI.example try-updater.sh LICENSE THIRD-PARTY-NOTICES.txt
-    licenses/xxhash.txt licenses/mingw-w64-runtime-and-winpthreads.txt licenses/GPL-3.txt)
+    licenses/xxhash.txt licenses/zstd.txt licenses/mingw-w64-runtime-and-winpthreads.txt licenses/GPL-3.txt)
   if(NOT EXISTS ${PREFIX}/${name})
     message(FATAL_ERROR "the kit lacks ${name}")
   endif()
@@ -43,10 +43,10 @@ if(NOT result EQUAL 0 OR NOT help MATCHES "--setup SETUP.INI --company NAME --di
 endif()
 
 # The notices must name what the updater links in: the payload digest's
-# xxHash, and the MinGW-w64 parts that its symbols show.
+# xxHash, the patch entries' zstd, and the MinGW-w64 parts that its symbols show.
 file(READ ${PREFIX}/THIRD-PARTY-NOTICES.txt notices)
 execute_process(COMMAND ${NM} ${BUILD}/src/updater.exe OUTPUT_VARIABLE symbols)
-foreach(pair "XXH3_;xxHash" "pthread_;winpthreads" "__gdtoa;Lucent" "__mingw_;mingw-w64 project")
+foreach(pair "XXH3_;xxHash" "ZSTD_;Zstandard" "pthread_;winpthreads" "__gdtoa;Lucent" "__mingw_;mingw-w64 project")
   list(GET pair 0 symbol)
   list(GET pair 1 notice)
   string(FIND "${symbols}" "${symbol}" linked)

@@ -41,6 +41,7 @@ list(APPEND kit_licenses /usr/share/common-licenses/GPL-3 GPL-3.txt)
 # xxHash (BSD-2-Clause), compiled into fa2 and the updater for the payload
 # digest: its notice goes wherever the programs go.
 list(APPEND kit_licenses /usr/share/doc/libxxhash-dev/copyright xxhash.txt)
+list(APPEND kit_licenses /usr/share/doc/libzstd-dev/copyright zstd.txt)  # zstd (BSD), the patch engine
 while(kit_licenses)
   list(POP_FRONT kit_licenses source name)
   if(NOT EXISTS ${source})

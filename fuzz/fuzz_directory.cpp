@@ -12,6 +12,7 @@
 
 #include "archive/archive_names.h"
 #include "archive/archive_reader.h"
+#include "archive/patch_records.h"
 #include "fa2/archive/archive_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -42,10 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         content.resize(reader.Entries[i].UnpackedSize);
         ReadArchiveEntry(&reader, i, content.data(), content.size(), &why);
       }
-      // Every name finds its first holder, never a later one.
+      // Every name finds its first holder that is not a patch, never a later
+      // one, and never a patch.
       const std::string name(reader.Entries[i].Name, ArchiveEntryNameLength(reader.Entries[i]));
       uint32_t found;
-      if (!FindArchiveEntry(&reader, name.c_str(), &found) || found > i) abort();
+      const int any = FindArchiveEntry(&reader, name.c_str(), &found);
+      if (any && IsArchivePatch(&reader, found)) abort();
+      if (!IsArchivePatch(&reader, i) && (!any || found > i)) abort();
     }
   }
 

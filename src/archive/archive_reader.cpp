@@ -5,6 +5,7 @@
 #include "archive/archive_names.h"
 #include "archive/block_format.h"
 #include "archive/decompress.h"
+#include "archive/patch_format.h"
 
 namespace {
 
@@ -18,6 +19,8 @@ int Refuse(ArchiveProblem problem, ArchiveProblem* why) {
 }
 
 bool IsCompressed(const ArchiveEntry& entry) { return (entry.Flags & kEntryCompressed) != 0; }
+
+bool IsPatch(const ArchiveEntry& entry) { return (entry.Flags & kEntryPatch) != 0; }
 
 }  // namespace
 
@@ -102,7 +105,7 @@ int FindArchiveEntry(const ArchiveReader* reader, const char* name, uint32_t* in
   const size_t length = std::strlen(name);
   for (uint32_t i = 0; i < reader->EntryCount; ++i) {
     const ArchiveEntry& entry = reader->Entries[i];
-    if (ArchiveNamesEqual(entry.Name, ArchiveEntryNameLength(entry), name, length)) {
+    if (!IsPatch(entry) && ArchiveNamesEqual(entry.Name, ArchiveEntryNameLength(entry), name, length)) {
       *index = i;
       return 1;
     }
@@ -115,6 +118,8 @@ int CheckArchiveEntry(const ArchiveReader* reader, uint32_t index, ArchiveProble
   const uint64_t position = reader->Positions[index];
   if (position > reader->PayloadSize || entry.StoredSize > reader->PayloadSize - position)
     return Refuse(kArchiveEntryOutside, why);
+  // A patch entry is no file's content: patch_records.h reads it.
+  if (IsPatch(entry)) return Refuse(kArchiveEntryIsPatch, why);
   if (!IsCompressed(entry) && entry.StoredSize != entry.UnpackedSize)
     return Refuse(kArchiveEntrySizes, why);
   if (IsCompressed(entry) && entry.UnpackedSize > MaxDecodedSize(entry.StoredSize))

@@ -46,6 +46,13 @@ enum ArchiveProblem : int {
                                // StoredSize bytes can reach
   kArchiveEntryDamaged,        // a stream that does not decode to exactly UnpackedSize bytes
   kArchiveBlockTooSmall,       // the caller's block is smaller than ArchiveBlockSize said
+  kArchiveEntryIsPatch,        // a patch entry read as if it were the file
+  kArchivePatchRecord,         // a patch entry whose record is cut short, of an unknown
+                               // version or method, or names a base over the limit
+  kArchivePatchFrame,          // a patch whose frame is not one zstd frame of the new size
+                               // within the window limit
+  kArchivePatchDamaged,        // a patch that does not decode against its base
+  kArchivePatchMismatch,       // a patch whose result has not the new file's hash
 };
 
 struct ArchiveReader {
@@ -87,9 +94,10 @@ int OpenArchive(ArchiveReader* reader, const uint8_t* payload, size_t payloadSiz
 int FindArchiveEntry(const ArchiveReader* reader, const char* name, uint32_t* index);
 
 // Checks that entry index can be read: its data lies inside the payload
-// (kArchiveEntryOutside), a plain entry's sizes agree (kArchiveEntrySizes), a
-// compressed entry's UnpackedSize is reachable (kArchiveEntryTooLarge), in
-// that order. Returns 1, or 0 with *why set.
+// (kArchiveEntryOutside), it is not a patch entry (kArchiveEntryIsPatch;
+// archive/patch_records.h reads those), a plain entry's sizes agree
+// (kArchiveEntrySizes), a compressed entry's UnpackedSize is reachable
+// (kArchiveEntryTooLarge), in that order. Returns 1, or 0 with *why set.
 int CheckArchiveEntry(const ArchiveReader* reader, uint32_t index, ArchiveProblem* why);
 
 // The entry's stored bytes in the payload (StoredSize of them). Only for an

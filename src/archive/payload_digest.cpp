@@ -16,6 +16,8 @@ void Write16(uint8_t* p, uint16_t v) {
   p[1] = static_cast<uint8_t>(v >> 8);
 }
 
+}  // namespace
+
 void DigestXxh3_128(const uint8_t* payload, size_t payloadSize,
                     uint8_t digest[kXxh3_128DigestSize]) {
   static_assert(sizeof(XXH128_canonical_t) == kXxh3_128DigestSize);
@@ -23,8 +25,6 @@ void DigestXxh3_128(const uint8_t* payload, size_t payloadSize,
   XXH128_canonicalFromHash(&canonical, XXH3_128bits(payload, payloadSize));
   std::memcpy(digest, canonical.digest, kXxh3_128DigestSize);
 }
-
-}  // namespace
 
 void BuildPayloadDigestRecord(const uint8_t* payload, size_t payloadSize,
                               uint8_t record[kPayloadDigestRecordSize]) {

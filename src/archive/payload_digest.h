@@ -43,6 +43,10 @@ enum PayloadDigestCheck {
                            // reserved field, or bytes after the digest
 };
 
+// The XXH3-128 (seed 0) of size bytes in canonical form: the payload's
+// digest, and the hashes of the patch entries' base and new files.
+void DigestXxh3_128(const uint8_t* data, size_t size, uint8_t digest[kXxh3_128DigestSize]);
+
 // Writes the record for the payload's bytes into record.
 void BuildPayloadDigestRecord(const uint8_t* payload, size_t payloadSize,
                               uint8_t record[kPayloadDigestRecordSize]);

@@ -10,6 +10,7 @@
 #ifndef COMMON_UPDATER_CONTRACT_H
 #define COMMON_UPDATER_CONTRACT_H
 
+#include <cstddef>
 #include <cstdint>
 
 // The payload: an FA2 archive, resource type "UPDATE", id 102, Japanese.
@@ -21,6 +22,15 @@ constexpr uint16_t kPayloadResourceId = 102;
 constexpr uint16_t kPayloadDigestResourceId = 103;
 // The language of both (and of the icon and version that fa2 adds).
 constexpr uint16_t kPayloadResourceLanguage = 1041;
+
+// The stub's feature record, resource "UPDATE"/104 (the same language): tag
+// "FA2F", then a 32-bit little-endian set of features. fa2 embeds an archive
+// that needs a feature only into a stub that announces it.
+constexpr uint16_t kStubFeaturesResourceId = 104;
+constexpr size_t kStubFeaturesSize = 8;
+constexpr char kStubFeaturesTag[4] = {'F', 'A', '2', 'F'};
+// The stub applies patch entries (archive/patch_format.h).
+constexpr uint32_t kStubFeaturePatches = 1;
 
 // The first four bytes of every archive.
 constexpr char kArchiveMagic[4] = {'F', 'A', '2', '\0'};
@@ -38,6 +48,10 @@ constexpr char kKeyMissingFormat[] = "%s : %s キーが存在しません";
 // An agreement entry that the archive lacks: its name.
 constexpr char kEntryNotFoundFormat[] = "'%s' not found at UPDATE.FA3";
 // A disc item that could not be copied: its path.
+// An item with patches whose installed file is no patch's base, and no full
+// entry to fall back on: the target's path.
+constexpr char kNotPatchableFormat[] =
+    "ファイル \"%s\" はこのアップデートを適用できるバージョンではありません";
 constexpr char kDiscCopyFailedFormat[] = "SETUP.INI : \"%s\" のコピーに失敗しました";
 
 #endif

@@ -15,6 +15,12 @@ void LogUpdatePlan(const UpdatePlan& plan) {
         LogLine("item %i: %s: kept, it is newer than the update's", i, item.Target);
         break;
       case ItemAction::PlaceEntry:
+        if (item.Patched) {
+          LogLine("item %i: %s: patched from the installed file by entry %i (%lu bytes)", i,
+                  item.Target, static_cast<int>(item.EntryIndex),
+                  static_cast<unsigned long>(item.Entry->UnpackedSize));
+          break;
+        }
         LogLine("item %i: %s: from entry %.259s (%lu bytes)", i, item.Target, item.Entry->Name,
                 static_cast<unsigned long>(item.Entry->UnpackedSize));
         break;

@@ -10,6 +10,7 @@
 #include "platform/join_path.h"
 #include "platform/path_parts.h"
 #include "platform/run_log_win32.h"
+#include "wizard/item_patches.h"
 
 namespace {
 
@@ -98,14 +99,14 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned) {
   }
 
   // The archive is flat: the folders of ItemName only place the file on disk.
-  if (!FindArchiveEntry(&State.Archive, item.ItemName + item.BaseOffset, &planned.EntryIndex)) {
+  if (!FindItemEntry(item.ItemName + item.BaseOffset, planned)) {
     return FailItem(planned, kNoEntryMessage);
   }
   // A size that no stream can reach is found out when the entry is staged,
   // after its free-space check, as for any other damaged stream.
   ArchiveProblem why;
   if (!CheckArchiveEntry(&State.Archive, planned.EntryIndex, &why) &&
-      why != kArchiveEntryTooLarge) {
+      why != kArchiveEntryTooLarge && why != kArchiveEntryIsPatch) {
     return FailItem(planned, kReadErrorMessage);
   }
   planned.Entry = &State.Archive.Entries[planned.EntryIndex];
@@ -122,6 +123,7 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned) {
     planned.Action = ItemAction::Keep;
     return 1;
   }
+  if (!ChooseItemPatch(item.ItemName + item.BaseOffset, planned)) return 0;
   planned.Action = ItemAction::PlaceEntry;
   return 1;
 }

@@ -42,6 +42,7 @@ struct PlannedItem {
   // PlaceEntry: the entry, by its index in State.Archive, and its record.
   uint32_t EntryIndex;
   const ArchiveEntry* Entry;
+  int Patched;  // the entry is a patch made from the installed file (item_patches.h)
   // PlaceData: the player's file, read whole (a GlobalAlloc block).
   void* DataBlock;
   uint32_t DataSize;
@@ -54,6 +55,9 @@ struct PlannedItem {
   // (empty when there is none).
   int Failed;
   char FailureText[kLongTextSize];
+  // The installed file is no base of the item's patches and there is no
+  // full entry: the update is not for this version, and nothing is staged.
+  int NotPatchable;
 };
 
 struct UpdatePlan {

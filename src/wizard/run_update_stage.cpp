@@ -5,6 +5,7 @@
 #include "common/updater_contract.h"
 #include "platform/game_paths.h"
 #include "platform/path_parts.h"
+#include "wizard/item_patches.h"
 #include "wizard/run_update_plan.h"
 
 namespace {
@@ -98,6 +99,7 @@ int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
     item.DataBlock = nullptr;
     return ok;
   }
+  if (item.Patched) return WritePatchedFile(item);
   if (!WriteEntryInParts(item, buffer, bufferSize)) return 0;
   const FILETIME time = UnpackFileTime(EntryFileTime(*item.Entry));
   if (!SetFileTime(item.StagedFile, &time, &time, &time)) return FailItem(item, nullptr);

@@ -45,9 +45,12 @@ int StageUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly
   const int planned = PlanUpdateItems(items.UpdateItems, items.UpdateCount, overwriteOnly, plan);
   LogUpdatePlan(plan);
   // The items before a failing one are staged all the same: one of them may
-  // fail first in list order, and the player is told about that one.
+  // fail first in list order, and the player is told about that one. An
+  // installed version that the update's patches do not apply to stops the
+  // run before any file is written, staged files included.
   int failedAt = planned ? -1 : plan.Count - 1;
-  const int stageCount = planned ? plan.Count : plan.Count - 1;
+  const int refused = !planned && plan.Items[plan.Count - 1].NotPatchable;
+  const int stageCount = planned ? plan.Count : refused ? 0 : plan.Count - 1;
   // The staged files are created in list order, then filled side by side.
   // An item whose filling fails comes before every later item, whether that
   // later one failed while it was created or while it was filled, as when the

@@ -13,6 +13,7 @@
 
 #include "archive/archive_format.h"
 #include "fa2/archive/archive_writer.h"
+#include "fa2/patch/patch_maker.h"
 
 // A file of a test archive.
 struct TestFile {
@@ -20,21 +21,39 @@ struct TestFile {
   std::string content;  // bytes
   uint64_t fileTime = 0x01D9000000000000ull;  // a FILETIME in 2023
   bool store = false;   // store plain instead of compressing when that pays
+  // Patch entries after all full entries, one from each of these earlier
+  // contents of the file; full = false leaves out the full entry.
+  std::vector<std::string> patchFrom = {};
+  bool full = true;
 };
 
-// The archive of the files, in this order, packed by fa2's writer. Returns an
-// empty image, with the reason in *error, when packing fails.
+// The archive of the files, in this order, packed by fa2's writer, their
+// patches after them (made fast: applying them is what tests look at).
+// Returns an empty image, with the reason in *error, when packing fails.
 inline std::vector<uint8_t> PackTestArchive(const std::vector<TestFile>& files,
                                             std::string* error, bool compressDirectory = true) {
   std::vector<PackedEntry> entries;
   for (const TestFile& file : files) {
     PackedEntry entry;
+    if (!file.full) continue;
     if (!PackEntry(file.name, file.fileTime, reinterpret_cast<const uint8_t*>(file.content.data()),
                    file.content.size(), file.store, &entry, error)) {
       *error = file.name + ": " + *error;
       return {};
     }
     entries.push_back(std::move(entry));
+  }
+  for (const TestFile& file : files) {
+    for (const std::string& base : file.patchFrom) {
+      PackedEntry entry;
+      if (!PackPatchEntry(file.name, file.fileTime, reinterpret_cast<const uint8_t*>(base.data()),
+                          base.size(), reinterpret_cast<const uint8_t*>(file.content.data()),
+                          file.content.size(), 3, &entry, error)) {
+        *error = file.name + " (patch): " + *error;
+        return {};
+      }
+      entries.push_back(std::move(entry));
+    }
   }
   std::vector<uint8_t> image;
   if (!BuildArchiveImage(entries, compressDirectory, &image, error)) return {};

@@ -302,6 +302,72 @@ std::string Content(int file, int version, size_t size) {
   return bytes;
 }
 
+// Patch entries: each installed version that the update was made from is
+// updated to files identical to the new version; an installed file that no
+// patch was made from takes the full entry when there is one, and without
+// one the run stops before any game file is touched.
+TEST(StagedRun, PatchesUpdateTheVersionsTheyWereMadeFrom) {
+  constexpr size_t kSize = 300000;
+  const std::string v0 = Content(1, 0, kSize), v1 = Content(1, 1, kSize);
+  // The new version: v0 with scattered changes and a grown end.
+  std::string v2 = v0;
+  for (size_t i = 0; i < v2.size(); i += 4099) v2[i] ^= 0x40;
+  v2 += "appended by version 2";
+  std::string modified = v0;
+  modified[1234] ^= 1;
+  const std::string pakOld = Content(2, 0, kSize), pakNew = pakOld.substr(1000) + "more";
+  const std::string refused =
+      "ファイル \"%s\\GAME.DAT\" はこのアップデートを適用できるバージョンではありません";
+  struct PatchCase {
+    const char* what;
+    std::vector<std::string> from;  // the versions that GAME.DAT has patches from
+    bool full;                      // and its full entry
+    std::string installed;
+    std::vector<std::string> boxes;  // refused: the version message, then the usual ones
+  } cases[] = {
+      {"the version the patch was made from", {v0}, false, v0, {}},
+      {"the first of two versions", {v0, v1}, false, v0, {}},
+      {"the second of two versions", {v0, v1}, false, v1, {}},
+      {"a modified file, the full entry kept", {v0, v1}, true, modified, {}},
+      {"a modified file without a full entry", {v0, v1}, false, modified,
+       {refused, "ファイルの書き込みに失敗しました", "アップデートが中断されました"}},
+  };
+  for (const PatchCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scenario s;
+    s.updateIniMore = "[UPDATE]\r\nUpdateFile00=DATA.PAK\r\nUpdateFile01=GAME.DAT\r\n";
+    s.files = {{"DATA.PAK", pakNew}, {"GAME.DAT", v2}};
+    s.files[0].patchFrom = {pakOld};
+    s.files[0].full = false;
+    s.files[1].patchFrom = c.from;
+    s.files[1].full = c.full;
+    s.installFiles = {{"DATA.PAK", pakOld}, {"GAME.DAT", c.installed}};
+    s.LayOut();
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    const Snapshot before = Take(s.InstallFolder());
+
+    UpdaterProcess process(s.UpdaterPath());
+    process.PlayWizard();
+    RunResult run = process.Wait();
+    std::vector<std::string> boxes;
+    char text[1024];
+    for (const std::string& box : c.boxes) {
+      wsprintfA(text, box.c_str(), s.InstallFolder().c_str());
+      boxes.push_back(text);
+    }
+    EXPECT_EQ(Texts(run), boxes);
+    if (c.boxes.empty()) {
+      ExpectEnd(run, 1);
+      EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\GAME.DAT"), v2);
+      EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\DATA.PAK"), pakNew);
+    } else {
+      ExpectEnd(run, 0);
+      EXPECT_TRUE(Take(s.InstallFolder()) == before) << "a game file changed";
+    }
+    EXPECT_EQ(RunLeftovers(s.InstallFolder()), std::vector<std::string>{});
+  }
+}
+
 // A large update, one stored entry of 128 MiB written into sixteen folders
 // (2 GiB, a run of a few seconds): while the workers write, the wizard
 // answers every ask within half a second, and its bar of the bytes written
@@ -399,7 +465,7 @@ TEST(StagedRun, ALargeRunAnswersThePlayerAndShowsItsProgress) {
 // The updater killed at random moments of its run, then started again: the
 // game is all old or all new, and nothing of the killed run is left, not even
 // the DataFolder level that it created below the data folder for its "d"
-// item.
+// item. Half of the files are patched from the installed ones.
 TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
   constexpr int kFiles = 8;
   constexpr size_t kSize = 2 << 20;
@@ -412,6 +478,11 @@ TEST(StagedRun, AKilledRunIsRolledBackByTheNextStart) {
     const std::string name = "DATA" + std::to_string(i) + ".PAK";
     s.updateIniMore += "UpdateFile0" + std::to_string(i) + "=" + name + "\r\n";
     s.files.push_back({name, Content(i, 1, kSize)});
+    // Every other file comes as a patch from the installed version alone.
+    if (i % 2) {
+      s.files.back().patchFrom = {Content(i, 0, kSize)};
+      s.files.back().full = false;
+    }
   }
   s.updateIniMore += "UpdateFile0" + std::to_string(kFiles) + "=d,SAVE.DAT\r\n";
   s.files.push_back({"SAVE.DAT", "archive save"});

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/patch_records.h"
 #include "fa2/pe/pe_resources.h"
 #include "fa2_run.h"
 #include "pe_test_image.h"
@@ -317,3 +318,95 @@ TEST_F(EmbedCli, UsageErrorsAndHelp) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stub like the fixture's, that announces patch entries (resource
+// "UPDATE"/104) when features says so.
+std::vector<uint8_t> StubWithFeatures(uint32_t features) {
+  TestPe pe;
+  pe.Sections.push_back({".text", std::vector<uint8_t>(0x300, 0xC3), 0, 0x60000020});
+  pe.Sections.push_back({".rsrc", {}, 0, 0x40000040});
+  static uint8_t record[kStubFeaturesSize];
+  EncodeStubFeatures(features, record);
+  ResourceTree tree{};
+  SetResource(&tree, ResourceKey{1, kPayloadResourceTypeWide, 0},
+              ResourceKey{0, u"", kStubFeaturesResourceId}, kPayloadResourceLanguage, record, sizeof record);
+  const uint32_t rva = TestSectionRva(pe, 1);
+  std::string error;
+  EXPECT_EQ(BuildResourceData(tree, rva, &pe.Sections[1].Data, &error), 1);
+  pe.Directories[kDirectoryResource] = {rva, static_cast<uint32_t>(pe.Sections[1].Data.size())};
+  return BuildTestPe(pe);
+}
+
+}  // namespace
+
+// Patch entries from earlier versions: made where the installed game had the
+// file, listed with their bases, applied by verify --from, named by check
+// when no full entry is left, and refused by embed for a stub that cannot
+// apply them.
+TEST_F(EmbedCli, PacksPatchesFromEarlierVersions) {
+  std::string v1(60000, '\0'), v2;
+  for (size_t i = 0; i < v1.size(); ++i) v1[i] = static_cast<char>((i * 7919) >> 5);
+  v2 = v1;
+  v2[123] ^= 1;
+  std::string now = ReadText(Path("DATA.BIN")) + v1;
+  now[7000] = 'X';
+  WriteText(Path("DATA.BIN"), now);
+  ASSERT_EQ(std::system(("mkdir -p '" + Path("old1") + "' '" + Path("old2") + "' '" + Path("new") + "'").c_str()), 0);
+  WriteText(Path("old1/DATA.BIN"), std::string(5000, 'd') + v1);
+  WriteText(Path("old2/DATA.BIN"), std::string(5000, 'd') + v2);
+  WriteText(Path("new/DATA.BIN"), now);
+  WriteText(Path("new/UPDATE.INI"), ReadText(Path("UPDATE.INI")));
+
+  struct Case {
+    std::vector<std::string> options;
+    size_t patches;
+    bool full;
+  } cases[] = {{{"--from", Path("old1"), "--from", Path("old2")}, 2, false},
+               {{"--from", Path("old1"), "--from", Path("old2"), "--keep-full"}, 2, true},
+               {{"--from", Path("old1"), "--from", Path("new")}, 2, false},
+               {{"--from", Path("old1"), "--from", Path("old1")}, 1, false},  // one base, one patch
+               {{"--from", Path("old1"), "--from", Path("nowhere")}, 1, true}};
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"pack", "-o", Path("p.fa2")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(Path("new"));
+    Fa2Run r = Fa2(args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string list = Listing(Path("p.fa2"));
+    size_t patches = 0;
+    for (size_t at = 0; (at = list.find("\tpatch\t", at)) != std::string::npos; ++at) ++patches;
+    EXPECT_EQ(patches, c.patches) << list;
+    EXPECT_EQ(list.rfind("DATA.BIN\tcompressed", 0) == 0 || list.find("\nDATA.BIN\tcompressed") != std::string::npos, c.full) << list;
+    r = Fa2({"verify", "--from", Path("old1"), "--from", Path("old2"), Path("p.fa2")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("of " + std::to_string(c.patches) + " patches applied"), std::string::npos) << r.err;
+    r = Fa2({"check", Path("p.fa2")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err.find("no full entry to fall back on") != std::string::npos, !c.full) << r.err;
+  }
+  // The JSON listing names each patch's base.
+  Fa2Run r = Fa2({"list", "--json", Path("p.fa2")});
+  EXPECT_NE(r.out.find("\"patch\": {\"base_size\": 65000, \"base_xxh3_128\": \""), std::string::npos)
+      << r.out;
+
+  // A stub without the feature record would write a patch as the file.
+  r = Fa2({"embed", Path("stub.exe"), Path("p.fa2"), "-o", Path("old.exe")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("cannot apply patch entries"), std::string::npos) << r.err;
+  EXPECT_FALSE(Exists(Path("old.exe")));
+  const std::vector<uint8_t> able = StubWithFeatures(kStubFeaturePatches);
+  WriteText(Path("able.exe"), std::string(able.begin(), able.end()));
+  r = Fa2({"embed", Path("able.exe"), Path("p.fa2"), "-o", Path("new.exe")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  // A patch whose frame is damaged is a fault of verify.
+  std::string bytes = ReadText(Path("p.fa2"));
+  const size_t patchAt = bytes.find("FA2P");
+  ASSERT_NE(patchAt, std::string::npos);
+  bytes[patchAt + 48] ^= 0x01;  // the frame's magic
+  WriteText(Path("bad.fa2"), bytes);
+  r = Fa2({"verify", Path("bad.fa2")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("patch frame"), std::string::npos) << r.err;
+}

@@ -12,7 +12,8 @@
 
 using ArchiveFile = TestFile;
 
-// The archive image of files, in this order, with a compressed directory.
+// The archive image of files, in this order (their patches after them), with
+// a compressed directory.
 // Fails the current test (and returns an empty image) when packing fails.
 std::vector<uint8_t> MakeArchiveImage(const std::vector<ArchiveFile>& files);
 

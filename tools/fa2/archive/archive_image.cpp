@@ -7,8 +7,11 @@
 #include <unordered_map>
 
 #include "archive/archive_names.h"
+#include "archive/patch_records.h"
 #include "fa2/host/host_files.h"
 #include "fa2/host/names.h"
+#include "fa2/patch/patch_checks.h"
+#include "fa2/patch/patch_text.h"
 
 namespace {
 
@@ -40,6 +43,10 @@ void DecodeEveryEntry(const ArchiveReader& reader, std::vector<std::string>* fau
     HostBuffer buffer;
     for (uint32_t i; (i = next.fetch_add(1)) < count;) {
       ArchiveProblem why;
+      if (IsArchivePatch(&reader, i)) {
+        (*faults)[i] = CheckPatchEntry(reader, i);
+        continue;
+      }
       if (!CheckArchiveEntry(&reader, i, &why)) {
         (*faults)[i] = DescribeArchiveProblem(reader, i, why);
         continue;
@@ -111,6 +118,13 @@ std::string DescribeArchiveProblem(const ArchiveReader& reader, uint32_t index,
       return label + ": stored entry has " + stored + " bytes but should have " + unpacked;
     case kArchiveEntryTooLarge:
       return label + ": " + stored + " stored bytes cannot decode to " + unpacked + " bytes";
+    case kArchiveEntryIsPatch:
+      return label + ": is a patch, not the file";
+    case kArchivePatchRecord:
+    case kArchivePatchFrame:
+    case kArchivePatchDamaged:
+    case kArchivePatchMismatch:
+      return label + ": " + DescribePatchProblem(why);
     default:
       return label + ": compressed data does not decode to " + unpacked + " bytes within its " +
              stored + " stored bytes";
@@ -184,6 +198,7 @@ int VerifyArchive(const uint8_t* payload, size_t size, std::vector<std::string>*
                           Number(header.DirectoryOffset));
     }
     if (!decodeFaults[i].empty()) problems->push_back(decodeFaults[i]);
+    if (IsArchivePatch(&reader, i)) continue;  // a patch sits beside its file's entry
     const auto first = firstOfName.emplace(FoldArchiveName(name), i);
     if (!first.second)
       notes->push_back(EntryLabel(reader, i) + " is hidden by entry " +

@@ -15,10 +15,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "fa2/archive/archive_image.h"
 #include "fa2/archive/archive_writer.h"
 #include "fa2/cli/report.h"
 #include "fa2/host/host_files.h"
 #include "fa2/host/names.h"
+#include "fa2/patch/patch_pack.h"
 
 namespace {
 
@@ -174,13 +176,34 @@ void PackWorker(PackQueue* q, const std::vector<PackSource>* sources, bool store
   }
 }
 
+// Makes the patches from options.from (fa2/patch/patch_pack.h) and leaves
+// out of *full the sources whose full entries they make unneeded.
+int MakePatches(const std::vector<PackSource>& sources, const PackOptions& options,
+                std::vector<PackSource>* full, std::vector<PackedEntry>* patches) {
+  std::vector<PatchInput> inputs;
+  for (const PackSource& source : sources)
+    inputs.push_back({source.path, source.name, source.lastWrite});
+  PatchOutcome outcome;
+  if (!MakeUpdatePatches(inputs, options.from, options.keepFull, options.level,
+                         options.progressLabel, &outcome))
+    return 0;
+  for (size_t i = 0; i < sources.size(); ++i)
+    if (!outcome.dropFull[i]) full->push_back(sources[i]);
+  *patches = std::move(outcome.patches);
+  return 1;
+}
 
-// Packs every source into the begun writer. label names the archive in
+// Packs every source into the begun writer, with the patches that
+// options.from asks for after the full entries. label names the archive in
 // messages. Reports a failure and leaves the writer to the caller.
 int PackSources(ArchiveWriter* writer, const std::string& label,
-                const std::vector<PackSource>& sources, const PackOptions& options,
+                const std::vector<PackSource>& given, const PackOptions& options,
                 PackTotals* totals) {
   *totals = PackTotals{};
+  std::vector<PackSource> kept;
+  std::vector<PackedEntry> patches;
+  if (!options.from.empty() && !MakePatches(given, options, &kept, &patches)) return 0;
+  const std::vector<PackSource>& sources = options.from.empty() ? given : kept;
   writer->compressDirectory = !options.plainDirectory;
   uint64_t total = 0, done = 0;
   for (const PackSource& source : sources) total += source.size;
@@ -253,6 +276,16 @@ int PackSources(ArchiveWriter* writer, const std::string& label,
   }
   stopWorkers();
   progress.Clear();
+  for (const PackedEntry& patch : patches) {
+    if (!AddArchiveEntry(writer, patch, &error)) {
+      ReportError(label, error + " when adding a patch of " + EntryName(patch.record));
+      return 0;
+    }
+    totals->entries += 1;
+    totals->patches += 1;
+    totals->unpacked += patch.record.UnpackedSize;
+    totals->stored += patch.record.StoredSize;
+  }
   if (!FinishArchive(writer, &totals->archiveSize, &error)) {
     ReportError(label, error);
     return 0;

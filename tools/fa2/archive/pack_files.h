@@ -25,11 +25,16 @@ struct PackOptions {
   bool haveTime = false;  // give every entry lastWrite instead of its file's time
   uint64_t lastWrite = 0;
   const char* progressLabel = "fa2 pack";  // what the progress line on a terminal says
+  // Patch entries (fa2/patch/patch_pack.h): the earlier versions' folders,
+  // and whether every full entry stays beside the patches.
+  std::vector<std::string> from;
+  bool keepFull = false;
 };
 
 // What was packed, counted as 'fa2 list' counts it.
 struct PackTotals {
-  size_t entries = 0;
+  size_t entries = 0;        // patch entries included
+  size_t patches = 0;
   uint64_t unpacked = 0;     // the entries' unpacked sizes
   uint64_t stored = 0;       // their stored sizes
   uint64_t archiveSize = 0;  // the whole archive, header and directory included
@@ -44,7 +49,9 @@ struct PackTotals {
 int CollectPackSources(const std::vector<std::string>& inputs, const PackOptions& options,
                        std::vector<PackSource>* sources);
 
-// Packs the sources into the archive file at path. The archive is written
+// Packs the sources into the archive file at path, with the patch entries
+// of options.from after the full entries, which leave out the files that
+// every earlier version has a patch for (unless options.keepFull). The archive is written
 // under a temporary name beside it and takes its real name only when it is
 // complete, so that a failure never leaves a broken archive.
 int PackToFile(const std::string& path, const std::vector<PackSource>& sources,

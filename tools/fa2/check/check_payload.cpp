@@ -6,6 +6,8 @@
 #include "fa2/cli/report.h"
 #include "fa2/host/host_files.h"
 #include "fa2/host/names.h"
+#include "fa2/patch/patch_checks.h"
+#include "fa2/patch/patch_findings.h"
 
 namespace {
 
@@ -36,8 +38,14 @@ int ReadPayloadForCheck(const std::vector<uint8_t>& payload, CheckedUpdate* upda
   const ArchiveReader& reader = archive.reader;
   update->input = UpdateCheckInput{};
   update->input.payloadSize = payload.size();
-  for (uint32_t i = 0; i < reader.EntryCount; ++i)
+  for (uint32_t i = 0; i < reader.EntryCount; ++i) {
+    // A file's patches stand for it only where the archive has no full
+    // entry of its name, and then once.
+    if (IsPatchBesideItsFile(reader, i)) continue;
     update->input.entries.push_back({EntryName(reader.Entries[i]), reader.Entries[i].UnpackedSize});
+  }
+  update->archiveFindings.clear();
+  AddPatchFindings(payload, &update->archiveFindings);
   // The updater's own lookup: the first entry of the name.
   uint32_t index = 0;
   if (FindArchiveEntry(&reader, "UPDATE.INI", &index)) {
@@ -85,7 +93,8 @@ int ReadSetupForCheck(const std::string& path, std::string* text) {
 int ReportUpdateCheck(const std::string& label, CheckedUpdate* update,
                       const std::string* setupIni, bool json) {
   update->input.setupIni = setupIni;
-  const std::vector<CheckFinding> findings = CheckUpdate(update->input);
+  std::vector<CheckFinding> findings = CheckUpdate(update->input);
+  findings.insert(findings.end(), update->archiveFindings.begin(), update->archiveFindings.end());
   const int errors = CountFindings(findings, FindingLevel::Error);
   if (json) {
     std::fputs(FindingsToJson(findings).c_str(), stdout);

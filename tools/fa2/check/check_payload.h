@@ -15,10 +15,14 @@
 struct CheckedUpdate {
   UpdateCheckInput input;
   std::string updateIni;
+  // Findings about the archive itself (its patch entries), reported with
+  // those of the check.
+  std::vector<CheckFinding> archiveFindings;
 };
 
 // Reads the entries and UPDATE.INI (the first entry of that name, as the
-// updater finds it) of an archive. Returns 0 with *error when the archive
+// updater finds it) of an archive; a file that has patch entries is one
+// entry of its name, and files without a fallback make findings. Returns 0 with *error when the archive
 // cannot be read.
 int ReadPayloadForCheck(const std::vector<uint8_t>& payload, CheckedUpdate* update,
                         std::string* error);

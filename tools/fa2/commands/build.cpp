@@ -20,7 +20,7 @@ namespace {
 const char kBuildHelp[] =
     "Usage: fa2 build FOLDER -o UPDATER [--level N] [--stub STUB_EXE] [--mtime TIME]\n"
     "                 [--setup SETUP.INI] [--icon FILE.ico] [--version KEY=VALUE]...\n"
-    "                 [--force] [--convert-utf8]\n"
+    "                 [--from OLD_GAME]... [--keep-full] [--force] [--convert-utf8]\n"
     "\n"
     "Makes the updater UPDATER from FOLDER, which holds UPDATE.INI and the\n"
     "update's files: packs the folder's files as 'fa2 pack' does, checks the\n"
@@ -32,6 +32,8 @@ const char kBuildHelp[] =
     "  --level N             compression from 1 to 9 (see 'fa2 pack'); 6 when not given\n"
     "  --mtime TIME          give every entry this last-write time (see 'fa2 pack')\n"
     "  --setup SETUP.INI     check against the installed game's SETUP.INI too\n"
+    "  --from OLD_GAME       patch entries from an earlier version (see 'fa2 pack')\n"
+    "  --keep-full           keep the full entries beside the patches (see 'fa2 pack')\n"
     FA2_BRANDING_HELP
     "  --force               embed even when the check finds errors\n"
     "  --convert-utf8        when FOLDER's UPDATE.INI is UTF-8 text, rewrite it as\n"
@@ -45,6 +47,7 @@ const OptionSpec kBuildOptions[] = {
     {"--stub", 0, "a value"},
     FA2_LEVEL_OPTION,
     FA2_MTIME_OPTION,
+    FA2_PATCH_OPTIONS,
     {"--setup", 0, "a value"},
     FA2_BRANDING_OPTIONS,
     {"--force", 0, nullptr},

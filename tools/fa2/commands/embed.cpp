@@ -32,7 +32,8 @@ const char kEmbedHelp[] =
     "  --force               embed even when 'fa2 check' finds errors\n"
     "  -h, --help            show this help\n"
     "\n"
-    "Refused: an update with errors (unless --force), a signed STUB_EXE (sign\n"
+    "Refused: an update with errors (unless --force), a STUB_EXE that cannot\n"
+    "apply the archive's patch entries, a signed STUB_EXE (sign\n"
     "the updater after embedding), a damaged executable or archive, and an\n"
     "updater of 2 GiB or more, which Windows does not start.\n";
 

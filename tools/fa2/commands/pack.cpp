@@ -11,7 +11,7 @@ namespace {
 
 const char kPackHelp[] =
     "Usage: fa2 pack -o ARCHIVE [--level N] [--store] [--plain-directory]\n"
-    "                [--mtime TIME] FILE_OR_FOLDER...\n"
+    "                [--mtime TIME] [--from OLD_GAME]... [--keep-full] FILE_OR_FOLDER...\n"
     "\n"
     "Makes the FA2 archive ARCHIVE. Entries follow the order of the arguments; a\n"
     "folder adds its regular files (not its sub-folders, which are named in a\n"
@@ -29,6 +29,14 @@ const char kPackHelp[] =
     "                        times slower than 6); 6 when not given\n"
     "  --store               store every entry without compression\n"
     "  --plain-directory     store the directory without compression\n"
+    "  --from OLD_GAME       also make patch entries from an earlier version: a folder\n"
+    "                        laid out as the installed game (below InstPath). Each\n"
+    "                        plain, \"u\" or \"o\" item of UPDATE.INI whose file is at\n"
+    "                        its place there gets a patch from that file, kept when\n"
+    "                        clearly smaller than the full entry; a file patched from\n"
+    "                        every OLD_GAME loses its full entry. May be repeated\n"
+    "  --keep-full           keep every full entry, as the fallback for installed\n"
+    "                        files that no patch was made from\n"
     "  -v, --verbose         name each file as it is packed\n"
     "  -h, --help            show this help\n"
     "\n"
@@ -43,6 +51,7 @@ const OptionSpec kPackOptions[] = {
     FA2_MTIME_OPTION,
     {"--store", 0, nullptr},
     {"--plain-directory", 0, nullptr},
+    FA2_PATCH_OPTIONS,
 };
 
 int RunPack(const ParsedArguments& arguments) {
@@ -57,11 +66,15 @@ int RunPack(const ParsedArguments& arguments) {
   if (!CollectPackSources(arguments.operands, options, &sources) ||
       !PackToFile(output, sources, options, &totals))
     return kExitFailed;
+  // Each file read counts once, whether it went in whole, as patches or both.
   uint64_t total = 0;
   for (const PackSource& source : sources) total += source.size;
+  const std::string patches =
+      totals.patches == 0 ? "" : " (" + std::to_string(totals.patches) + " of them patches)";
   if (Verbosity() >= 0)
-    std::printf("%s: %zu entries, %s → %s bytes\n", output.c_str(), sources.size(),
-                FormatCount(total).c_str(), FormatCount(totals.archiveSize).c_str());
+    std::printf("%s: %zu entries%s, %s → %s bytes\n", output.c_str(), totals.entries,
+                patches.c_str(), FormatCount(total).c_str(),
+                FormatCount(totals.archiveSize).c_str());
   return kExitOk;
 }
 

@@ -6,6 +6,10 @@
 int TakePackOptions(const char* command, const ParsedArguments& arguments, PackOptions* options) {
   options->store = arguments.Has("--store");
   options->plainDirectory = arguments.Has("--plain-directory");
+  options->from = arguments.Values("--from");
+  options->keepFull = arguments.Has("--keep-full");
+  for (const std::string& folder : options->from)
+    if (folder.empty()) return ReportUsageError(command, "--from needs a folder");
   if (arguments.Has("--level")) {
     const std::string text = arguments.Value("--level");
     if (text.size() != 1 || text[0] < '0' + kCompressLevelFastest ||

@@ -1,5 +1,5 @@
 // The packing options that 'fa2 pack' and 'fa2 build' share: --level,
-// --mtime, and for pack --store and --plain-directory.
+// --mtime, --from and --keep-full, and for pack --store and --plain-directory.
 #ifndef FA2_COMMANDS_PACK_OPTIONS_H
 #define FA2_COMMANDS_PACK_OPTIONS_H
 
@@ -8,6 +8,7 @@
 
 #define FA2_LEVEL_OPTION {"--level", 0, "a number from 1 to 9"}
 #define FA2_MTIME_OPTION {"--mtime", 0, "a time"}
+#define FA2_PATCH_OPTIONS {"--from", 0, "a folder"}, {"--keep-full", 0, nullptr}
 
 // Reads the packing options given into *options. Returns 0, or the exit code
 // of a usage error that it has reported for command.

@@ -7,6 +7,7 @@
 #include "fa2/check/update_check.h"
 #include "fa2/cli/report.h"
 #include "fa2/host/host_files.h"
+#include "fa2/patch/patch_checks.h"
 #include "fa2/pe/pe_resources.h"
 
 int MakeUpdater(const std::string& stubPath, const std::string& archiveLabel,
@@ -35,6 +36,11 @@ int MakeUpdater(const std::string& stubPath, const std::string& archiveLabel,
   }
 
   if (!ReadHostFile(stubPath, UINT32_MAX, &stub, &error)) {
+    ReportError(stubPath, error);
+    return 0;
+  }
+  // An older stub would write a patch entry as if it were the file.
+  if (!CheckStubTakesArchive(stub.data(), stub.size(), archive, &error)) {
     ReportError(stubPath, error);
     return 0;
   }
