@@ -1,117 +1,77 @@
-// Staging: each item's new content in a new file beside its target.
+// Planning and staging the update items, and the report of the first item
+// that fails.
 #include <cstring>
 
-#include "archive/archive_reader.h"
 #include "common/updater_contract.h"
-#include "platform/game_paths.h"
 #include "platform/path_parts.h"
-#include "wizard/item_patches.h"
+#include "platform/update_error.h"
+#include "platform/update_journal.h"
+#include "wizard/log_update_plan.h"
 #include "wizard/run_update_plan.h"
+#include "wizard/run_update_steps.h"
 
 namespace {
 
-// Writes bytes to the staged file, in calls of at most a DWORD's worth.
-int WriteStagedBytes(PlannedItem& item, const uint8_t* bytes, size_t size) {
-  while (size != 0) {
-    const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(item.StagedFile, bytes, chunk, &written, nullptr) || written != chunk) {
-      return FailItem(item, nullptr);
+// The room that the run's own files take on the drive of item index beside
+// the item's staged file: the staged files of the items before it once they
+// are filled, each in whole clusters, and the journal's room when the
+// journal lives on that drive.
+uint64_t PendingRoom(const UpdatePlan& plan, int index) {
+  const char* target = plan.Items[index].Target;
+  uint64_t pending = 0;
+  int staged = 0;
+  size_t longest = 0;
+  for (int i = 0; i < plan.Count; ++i) {
+    const PlannedItem& item = plan.Items[i];
+    if (!HasStagedFile(item)) continue;
+    ++staged;
+    const size_t length = std::strlen(item.Target);
+    if (length > longest) longest = length;
+    if (i < index && SameDrive(item.Target, target)) {
+      pending += ClusterRoom(target, StagedSize(item));
     }
-    InterlockedExchangeAdd64(&item.Written, chunk);
-    bytes += chunk;
-    size -= chunk;
   }
-  return 1;
-}
-
-// Decodes the item's entry part by part through the worker's buffer and
-// writes each part to the staged file, so that an entry of any size takes no
-// more memory than the buffer. Putting the file on the disk is left to the
-// flushing thread (fill_staged_files.cpp).
-int WriteEntryInParts(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
-  ArchiveEntryStream stream;
-  ArchiveProblem why;
-  if (!OpenArchiveEntryStream(&State.Archive, item.EntryIndex, &stream, &why)) {
-    return FailItem(item, kReadErrorMessage);
+  char journal[kPathSize];
+  if (ComposeJournalPath(journal) && SameDrive(journal, target)) {
+    pending += ClusterRoom(target, JournalSizeBound(staged, longest));
   }
-  for (;;) {
-    const uint8_t* part = nullptr;
-    size_t partSize = 0;
-    if (!ReadArchiveEntryPart(&stream, buffer, bufferSize, &part, &partSize, &why)) {
-      return FailItem(item, kReadErrorMessage);
-    }
-    if (partSize == 0) return 1;
-    if (!WriteStagedBytes(item, part, partSize)) return 0;
-  }
+  return pending;
 }
 
 }  // namespace
 
-int HasStagedFile(const PlannedItem& item) {
-  return item.Action == ItemAction::PlaceEntry || item.Action == ItemAction::PlaceData;
-}
+int StageUpdateItems(HWND dialog, const UpdateRunItems& items, int overwriteOnly,
+                     UpdatePlan& plan) {
+  const int planned = PlanUpdateItems(items.UpdateItems, items.UpdateCount, overwriteOnly, plan);
+  LogUpdatePlan(plan);
+  // The items before a failing one are staged all the same: one of them may
+  // fail first in list order, and the player is told about that one. An
+  // installed version that the update's patches do not apply to stops the
+  // run before any file is written, staged files included.
+  int failedAt = planned ? -1 : plan.Count - 1;
+  const int refused = !planned && plan.Items[plan.Count - 1].NotPatchable;
+  const int stageCount = planned ? plan.Count : refused ? 0 : plan.Count - 1;
+  // The staged files are created in list order, then filled side by side.
+  // An item whose filling fails comes before every later item, whether that
+  // later one failed while it was created or while it was filled, as when the
+  // items were staged one after the other.
+  int created = 0;
+  while (created < stageCount && CreateStagedFile(plan.Items[created],
+                                                  PendingRoom(plan, created))) {
+    ++created;
+  }
+  if (created < stageCount) failedAt = created;
+  const int fillFailed = FillStagedFiles(plan, created);
+  if (fillFailed >= 0) failedAt = fillFailed;
+  if (failedAt < 0) return 1;
 
-uint64_t StagedSize(const PlannedItem& item) {
-  if (item.Action == ItemAction::PlaceEntry) return item.Entry->UnpackedSize;
-  if (item.Action == ItemAction::PlaceData) return item.DataSize;
+  // No game file has been touched: the staged files go, and the player sees
+  // what a run that wrote item by item would have shown at this item.
+  char failureText[kLongTextSize];
+  lstrcpynA(failureText, plan.Items[failedAt].FailureText, kLongTextSize);
+  RollBackUpdate(plan);
+  if (failureText[0]) ShowUpdateError(failureText);
+  ShowUpdateError(kWriteFailedMessage);
+  EndDialog(dialog, -1);
   return 0;
-}
-
-int CreateStagedFile(PlannedItem& item, uint64_t pending) {
-  if (!HasStagedFile(item)) return 1;
-  // The drive must have this item's room beside the room that the run's own
-  // files will take there (see PendingRoom).
-  char shortfall[kLongTextSize];
-  if (!CheckEntrySpace(item.Target, ClusterRoom(item.Target, StagedSize(item)) + pending,
-                       shortfall)) {
-    return FailItem(item, shortfall);
-  }
-
-  // Nothing is created through a link below the game's folders, nor outside
-  // them: such an item fails as a write that cannot be made.
-  if (!IsWritableGamePath(item.Target)) return FailItem(item, nullptr);
-  // Only one level is made; a folder that is already there is not the run's
-  // and is never named in the journal. A creation that fails leaves the
-  // staged file's creation to fail.
-  if (item.Folder[0] && GetFileAttributesA(item.Folder) == INVALID_FILE_ATTRIBUTES) {
-    if (!JournalFolder(item.Folder)) return FailItem(item, nullptr);
-    CreateDirectoryA(item.Folder, nullptr);
-  }
-  if (!MakeSiblingName(item.Target, kStagedPrefix, item.Staged, sizeof item.Staged)) {
-    return FailItem(item, nullptr);
-  }
-  if (!JournalStaged(item.Staged)) return FailItem(item, nullptr);
-  HANDLE file = CreateFileA(item.Staged, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return FailItem(item, nullptr);
-  item.StagedFile = file;
-  return 1;
-}
-
-int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
-  if (!HasStagedFile(item)) return 1;
-  if (item.Action == ItemAction::PlaceData) {
-    // The player's bytes, with this run's time as their last-write time.
-    const int ok = WriteStagedBytes(item, static_cast<const uint8_t*>(item.DataBlock),
-                                    item.DataSize);
-    GlobalFree(item.DataBlock);
-    item.DataBlock = nullptr;
-    return ok;
-  }
-  if (item.Patched) return WritePatchedFile(item);
-  if (!WriteEntryInParts(item, buffer, bufferSize)) return 0;
-  const FILETIME time = UnpackFileTime(EntryFileTime(*item.Entry));
-  if (!SetFileTime(item.StagedFile, &time, &time, &time)) return FailItem(item, nullptr);
-  return 1;
-}
-
-void ReleasePlan(UpdatePlan& plan) {
-  for (int i = 0; i < plan.Count; ++i) {
-    PlannedItem& item = plan.Items[i];
-    if (item.StagedFile) CloseHandle(item.StagedFile);
-    item.StagedFile = nullptr;
-    if (item.DataBlock) GlobalFree(item.DataBlock);
-    item.DataBlock = nullptr;
-  }
 }
