@@ -8,6 +8,7 @@
 #include "platform/write_file.h"
 #include "wizard/archive_entries.h"
 #include "wizard/run_update_plan.h"
+#include "wizard/run_update_steps.h"
 
 namespace {
 

@@ -6,11 +6,12 @@
 // thread is one of them only when no worker thread starts. One more thread
 // follows the items in list order and flushes each staged file as soon as it
 // is filled, so that the disk writes one file while the workers decode the
-// next ones and the commit finds nearly everything on the disk. The calling thread, the dialog's, waits for
-// every other thread before it returns, so that the run reads the items'
-// outcomes only when nobody works on them any more; while it waits it
-// answers the dialog's messages and shows the bytes written so far.
-#include "wizard/run_update_plan.h"
+// next ones and the commit finds nearly everything on the disk. The calling
+// thread, the dialog's, waits for every other thread before it returns, so
+// that the run reads the items' outcomes only when nobody works on them any
+// more; while it waits it answers the dialog's messages and shows the bytes
+// written so far.
+#include "wizard/staged_file.h"
 
 #include "archive/archive_reader.h"
 #include "wizard/run_progress.h"

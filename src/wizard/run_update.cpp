@@ -19,14 +19,6 @@ static int ReadOverwriteOnly() {
   return DecimalToInt32(value) != 0;
 }
 
-static void ShowCompleted(HWND dialog) {
-  SetInfoText(dialog, "アップデートは完了しました");
-  SetDlgItemTextA(dialog, IDC_NEXT, "完了");
-  EnableButton(dialog, IDC_NEXT, TRUE);
-  SetFocus(GetDlgItem(dialog, IDC_NEXT));
-  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-}
-
 void RunUpdate(HWND dialog) {
   if (!CheckRequiredSpace(dialog)) return;
 
@@ -63,9 +55,5 @@ void RunUpdate(HWND dialog) {
     RollBackUpdate(plan);
     return;
   }
-  if (!FinishUpdate(dialog, plan)) return;
-  ShowCompleted(dialog);
-  LogLine("update run: complete");
-  // The old files go while the player reads the last page.
-  FinishJournal();
+  FinishUpdate(dialog, plan);
 }

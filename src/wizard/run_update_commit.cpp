@@ -4,9 +4,13 @@
 #include "platform/game_paths.h"
 #include "platform/path_parts.h"
 #include "platform/run_log_win32.h"
+#include "platform/set_info_text.h"
 #include "platform/update_error.h"
+#include "resources/dialog_ids.h"
 #include "wizard/run_update_plan.h"
 #include "wizard/run_update_steps.h"
+#include "wizard/staged_file.h"
+#include "wizard/update_dialog.h"
 
 namespace {
 
@@ -54,6 +58,14 @@ void FailCommit(HWND dialog, UpdatePlan& plan) {
   EndDialog(dialog, -1);
 }
 
+void ShowCompleted(HWND dialog) {
+  SetInfoText(dialog, "アップデートは完了しました");
+  SetDlgItemTextA(dialog, IDC_NEXT, "完了");
+  EnableButton(dialog, IDC_NEXT, TRUE);
+  SetFocus(GetDlgItem(dialog, IDC_NEXT));
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
 }  // namespace
 
 int CommitUpdateItems(HWND dialog, UpdatePlan& plan) {
@@ -94,5 +106,9 @@ int FinishUpdate(HWND dialog, UpdatePlan& plan) {
     }
   }
   ReleasePlan(plan);
+  ShowCompleted(dialog);
+  LogLine("update run: complete");
+  // The old files go while the player reads the last page.
+  FinishJournal();
   return 1;
 }

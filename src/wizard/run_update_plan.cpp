@@ -6,11 +6,11 @@
 
 #include "archive/archive_reader.h"
 #include "common/updater_contract.h"
-#include "platform/disk_space.h"
 #include "platform/join_path.h"
 #include "platform/path_parts.h"
 #include "platform/run_log_win32.h"
 #include "wizard/item_patches.h"
+#include "wizard/run_update_steps.h"
 
 namespace {
 
@@ -129,26 +129,6 @@ int PlanItem(const UpdateItem& item, int overwriteOnly, PlannedItem& planned) {
 }
 
 }  // namespace
-
-int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
-  char root[3];
-  DriveOfPath(target, root);
-  uint64_t freeToCaller = 0, totalBytes = 0;
-  // A drive that cannot be asked passes: the staging write fails cleanly if
-  // the room runs out.
-  if (!QueryDiskSpace(root, &freeToCaller, &totalBytes, nullptr)) return 1;
-  if (size <= freeToCaller) return 1;
-  wsprintfA(shortfall, "ディスク容量が足りません。%s ドライブに %I64u バイトの空き容量が必要です", root,
-            static_cast<unsigned long long>(size - freeToCaller));
-  return 0;
-}
-
-uint64_t ClusterRoom(const char* path, uint64_t size) {
-  char drive[3];
-  DriveOfPath(path, drive);
-  const uint64_t cluster = QueryClusterSize(drive);
-  return (size + cluster - 1) / cluster * cluster;
-}
 
 int FailItem(PlannedItem& item, const char* text) {
   LogItemFailure(item.Target, text);

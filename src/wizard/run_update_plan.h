@@ -5,10 +5,10 @@
 //   - PlanUpdateItems decides, in list order, what each item does, without
 //     writing any game file and without showing anything. It stops at the
 //     first item that fails.
-//   - CreateStagedFile and FillStagedFile put one item's new content into a
-//     new file beside its target. They touch no game file and show nothing;
-//     the filling can run side by side, and the run reports the first failure
-//     in list order.
+//   - CreateStagedFile and FillStagedFile (staged_file.h) put one item's new
+//     content into a new file beside its target. They touch no game file and
+//     show nothing; the filling can run side by side, and the run reports the
+//     first failure in list order.
 //   - the commit (run_update_commit.cpp) moves every target aside and every
 //     staged file into its place, and can put everything back.
 #ifndef WIZARD_RUN_UPDATE_PLAN_H
@@ -74,50 +74,8 @@ int PlanUpdateItems(const UpdateItem* items, int count, int overwriteOnly, Updat
 // Returns 0.
 int FailItem(PlannedItem& item, const char* text);
 
-// Whether the item is written through a staged file (PlaceEntry, PlaceData).
-int HasStagedFile(const PlannedItem& item);
-
-// Staging one planned item, in two steps. CreateStagedFile checks the room,
-// creates the item's DataFolder level when it is missing (named in the
-// journal first, so that a roll-back removes it), names the staged file in
-// the journal and creates it; it is called on one
-// thread, item by item in list order. The staged files of earlier items are
-// still empty then: pending is the room that they and the journal will take
-// on the item's drive, and the drive must have it beside the item's own. FillStagedFile
-// writes the content and the time, decoding through buffer (bufferSize bytes,
-// at least kArchiveEntryPartMinBuffer); it touches nothing but the item, its
-// staged file and the buffer, so items can be filled side by side, each
-// thread with its own buffer. Items without a staged file pass both. Each
-// returns 1, or 0 with the item marked Failed.
-int CreateStagedFile(PlannedItem& item, uint64_t pending);
-int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize);
-
-// The room that the item's staged file takes (0 when it has none).
-uint64_t StagedSize(const PlannedItem& item);
-
-// Fills the staged files of the first count items of the plan (all created)
-// on worker threads, no more than the processor's cores and the items, while
-// one more thread flushes each filled file to the disk (setting Flushed), and
-// returns when all of them are done. Returns the first item in list order
-// whose filling failed, or -1. Items after that one may be left unfilled.
-int FillStagedFiles(UpdatePlan& plan, int count);
-
-// The free-space check of an item: the drive of target (its first two bytes,
-// as "C:") must have size bytes free for this process. Returns 1 when it has,
-// or when the drive cannot be asked; else 0 with the shortfall message
-// ("ディスク容量が足りません。...", kLongTextSize bytes) in shortfall.
-int CheckEntrySpace(const char* target, uint64_t size, char* shortfall);
-
-// The room that a file of size bytes takes on the drive of path (its first
-// two bytes, as "C:"): size rounded up to whole clusters.
-uint64_t ClusterRoom(const char* path, uint64_t size);
-
 // True when the file at path was last written after time (a FILETIME as 64
 // bits). A file that cannot be opened or asked for its time counts as older.
 int IsFileNewerThan(const char* path, uint64_t time);
-
-// Closes the staged files that are still open and releases the plan's blocks
-// (the Data items' bytes). The files themselves are the journal's to remove.
-void ReleasePlan(UpdatePlan& plan);
 
 #endif

@@ -1,4 +1,5 @@
-// The run's overall free-space check, before anything is written.
+// The run's free-space checks: the overall one before anything is written,
+// and each item's as it is staged.
 #include <cstdint>
 
 #include "common/updater_state_win32.h"
@@ -40,4 +41,24 @@ int CheckRequiredSpace(HWND dialog) {
   EnableButton(dialog, IDC_NEXT, FALSE);
   EnableButton(dialog, IDC_STOP, TRUE);
   return 0;
+}
+
+int CheckEntrySpace(const char* target, uint64_t size, char* shortfall) {
+  char root[3];
+  DriveOfPath(target, root);
+  uint64_t freeToCaller = 0, totalBytes = 0;
+  // A drive that cannot be asked passes: the staging write fails cleanly if
+  // the room runs out.
+  if (!QueryDiskSpace(root, &freeToCaller, &totalBytes, nullptr)) return 1;
+  if (size <= freeToCaller) return 1;
+  wsprintfA(shortfall, "ディスク容量が足りません。%s ドライブに %I64u バイトの空き容量が必要です", root,
+            static_cast<unsigned long long>(size - freeToCaller));
+  return 0;
+}
+
+uint64_t ClusterRoom(const char* path, uint64_t size) {
+  char drive[3];
+  DriveOfPath(path, drive);
+  const uint64_t cluster = QueryClusterSize(drive);
+  return (size + cluster - 1) / cluster * cluster;
 }

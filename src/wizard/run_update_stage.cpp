@@ -9,6 +9,7 @@
 #include "wizard/log_update_plan.h"
 #include "wizard/run_update_plan.h"
 #include "wizard/run_update_steps.h"
+#include "wizard/staged_file.h"
 
 namespace {
 

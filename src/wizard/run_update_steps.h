@@ -22,6 +22,16 @@ struct UpdateRunItems {
 // shown the shortfall in the Info field and set the buttons for Back.
 int CheckRequiredSpace(HWND dialog);
 
+// The free-space check of an item: the drive of target (its first two bytes,
+// as "C:") must have size bytes free for this process. Returns 1 when it has,
+// or when the drive cannot be asked; else 0 with the shortfall message
+// ("ディスク容量が足りません。...", kLongTextSize bytes) in shortfall.
+int CheckEntrySpace(const char* target, uint64_t size, char* shortfall);
+
+// The room that a file of size bytes takes on the drive of path (its first
+// two bytes, as "C:"): size rounded up to whole clusters.
+uint64_t ClusterRoom(const char* path, uint64_t size);
+
 // Reads UpdateFile00.. and CopyFile00.. into items, keeping the items that
 // apply in the install mode of the installed game.
 void CollectUpdateItems(UpdateRunItems& items);
@@ -45,8 +55,9 @@ int CommitUpdateItems(HWND dialog, UpdatePlan& plan);
 // could not. Files copied from the disc stay.
 void RollBackUpdate(UpdatePlan& plan);
 
-// Marks the run complete in the journal and ends the plan; the
-// caller then has the backups and the journal deleted (FinishJournal). Returns
+// The end of a run whose every item is in place: marks the run complete in
+// the journal, ends the plan, shows the "完了" page and then has the backups
+// and the journal deleted (FinishJournal) while the player reads it. Returns
 // 1; on 0 the run has been rolled back and reported, and the dialog is ended.
 int FinishUpdate(HWND dialog, UpdatePlan& plan);
 

@@ -1,4 +1,6 @@
 // Staging: each item's new content in a new file beside its target.
+#include "wizard/staged_file.h"
+
 #include <cstring>
 
 #include "archive/archive_reader.h"
@@ -7,6 +9,7 @@
 #include "platform/path_parts.h"
 #include "wizard/item_patches.h"
 #include "wizard/run_update_plan.h"
+#include "wizard/run_update_steps.h"
 
 namespace {
 
