@@ -10,7 +10,7 @@
 #
 # UPDATER_STUB names another updater stub to embed the update into (an older
 # build, to compare), FA2 another fa2 to pack and embed with; by default the
-# ones just built.
+# ones just built, the stub stripped as the kit ships it.
 #
 # The update is N files (default 9) of BYTES each (default one round of the
 # corpus, 22,458,780 bytes; a suffix K, M or G counts 10^3, 10^6 or 10^9):
@@ -124,7 +124,14 @@ echo "== fa2 pack: $bytes bytes in $files files"
 start=$(date +%s.%N)
 "$fa2" pack -o "$work/update.fa2" "$work"/update/UPDATE.INI "$work"/update/DATA*.PAK >/dev/null
 echo "packed to $(stat -c %s "$work/update.fa2") bytes in $(since "$start") s"
-"$fa2" embed "${UPDATER_STUB:-build/windows/src/updater.exe}" "$work/update.fa2" -o "$work/bench-updater.exe" >/dev/null
+# The stub as the kit ships it: stripped of its symbols and debug sections.
+stub=${UPDATER_STUB:-}
+if [[ -z $stub ]]; then
+  stub=$work/updater-stub.exe
+  x86_64-w64-mingw32-strip -o "$stub" build/windows/src/updater.exe
+fi
+echo "updater stub: $(stat -c %s "$stub") bytes"
+"$fa2" embed "$stub" "$work/update.fa2" -o "$work/bench-updater.exe" >/dev/null
 rm "$work/update/UPDATE.INI"
 
 echo "== cp of the same files (native, page cache)"
@@ -147,7 +154,7 @@ cp "$work"/old/DATA*.PAK "$work/oldgame/"
 start=$(date +%s.%N)
 "$fa2" pack -q -o "$work/patch.fa2" --from "$work/oldgame" "$work"/update/UPDATE.INI "$work"/update/DATA*.PAK
 echo "patches made in $(since "$start") s: archive of $(stat -c %s "$work/patch.fa2") bytes"
-"$fa2" embed -q "${UPDATER_STUB:-build/windows/src/updater.exe}" "$work/patch.fa2" -o "$work/bench-patcher.exe" >/dev/null
+"$fa2" embed -q "$stub" "$work/patch.fa2" -o "$work/bench-patcher.exe" >/dev/null
 rm "$work/update/UPDATE.INI"
 start=$(date +%s.%N)
 zpids=()
