@@ -23,13 +23,24 @@ std::string HexHash(const uint8_t hash[16]) {
   return text;
 }
 
+namespace {
+
+// Reads the record of the patch at index for listing; returns false with why
+// when the entry is no sound patch.
+bool ReadListedPatch(const ArchiveReader& reader, uint32_t index, PatchRecord* record,
+                     ArchiveProblem* why) {
+  const uint8_t* frame;
+  size_t frameSize;
+  return ReadArchivePatch(&reader, index, record, &frame, &frameSize, why);
+}
+
+}  // namespace
+
 std::string PatchListColumn(const ArchiveReader& reader, uint32_t index) {
   if (!IsArchivePatch(&reader, index)) return std::string();
   PatchRecord record;
-  const uint8_t* frame;
-  size_t frameSize;
   ArchiveProblem why;
-  if (!ReadArchivePatch(&reader, index, &record, &frame, &frameSize, &why))
+  if (!ReadListedPatch(reader, index, &record, &why))
     return "\t" + DescribeArchiveProblem(reader, index, why);
   return "\tfrom " + std::to_string(record.BaseSize) + " bytes, XXH3-128 " +
          HexHash(record.BaseHash);
@@ -38,11 +49,8 @@ std::string PatchListColumn(const ArchiveReader& reader, uint32_t index) {
 std::string PatchListJson(const ArchiveReader& reader, uint32_t index) {
   if (!IsArchivePatch(&reader, index)) return std::string();
   PatchRecord record;
-  const uint8_t* frame;
-  size_t frameSize;
   ArchiveProblem why;
-  if (!ReadArchivePatch(&reader, index, &record, &frame, &frameSize, &why))
-    return ", \"patch\": null";
+  if (!ReadListedPatch(reader, index, &record, &why)) return ", \"patch\": null";
   return ", \"patch\": {\"base_size\": " + std::to_string(record.BaseSize) +
          ", \"base_xxh3_128\": \"" + HexHash(record.BaseHash) + "\"}";
 }
