@@ -143,11 +143,13 @@ constexpr LengthCode MakeLengthCode(unsigned i) {
 // corpus 14 bits decode faster than 13 or 15.
 constexpr unsigned kShortCodeBits = 14;
 
+// The tables are built when the program starts, not by the compiler: as
+// constants they would be 38 KB of every updater's file.
 struct CodeTables {
   CodeHead head[512];
   LengthCode length[512];
   uint32_t shortCode[1u << (kShortCodeBits - 1)];
-  constexpr CodeTables() : head(), length(), shortCode() {
+  CodeTables() {
     for (unsigned i = 0; i < 512; ++i) {
       head[i] = MakeCodeHead(i);
       length[i] = MakeLengthCode(i);
@@ -164,7 +166,7 @@ struct CodeTables {
     }
   }
 };
-constexpr CodeTables kCodeTables;
+const CodeTables kCodeTables;
 
 // A code too long for the short table, from at least 19 valid bits at the
 // top of v: the head, then the length code that follows it.
@@ -452,6 +454,11 @@ bool HasLzcnt() {
   unsigned a, b, c, d;
   return __get_cpuid(0x80000001, &a, &b, &c, &d) && (c & bit_LZCNT) != 0;
 }
+
+// Asked once when the program starts. A static inside the function would
+// need a guard of the C++ runtime, and with it the runtime's exception
+// support, which the updater has no other use for.
+const bool kHasLzcnt = HasLzcnt();
 #endif
 
 }  // namespace
@@ -475,8 +482,7 @@ int DecodeBlockPart(BlockDecoder* decoder, void* buffer, size_t start, size_t st
   uint8_t* const out = static_cast<uint8_t*>(buffer);
   if (start > capacity) return 0;
 #if defined(__x86_64__) || defined(__i386__)
-  static const bool hasLzcnt = HasLzcnt();
-  if (hasLzcnt) return DecodePartLzcnt(decoder, out, start, stop, capacity, end);
+  if (kHasLzcnt) return DecodePartLzcnt(decoder, out, start, stop, capacity, end);
 #endif
   return DecodePart(decoder, out, start, stop, capacity, end);
 }
