@@ -1,6 +1,5 @@
 #include "config/update_items.h"
 
-#include <cstdio>
 #include <cstring>
 
 int FindBaseOffset(const char* name, LeadByteTest isLeadByte) {
@@ -68,14 +67,39 @@ int ParseDiscCopyItem(const char* value, uint32_t installMode, DiscCopyItem& ite
     item.DiscNumber = p[0] - '0';
     p += 2;
   }
-  std::snprintf(item.Path, sizeof item.Path, "%s", reinterpret_cast<const char*>(p));
+  const size_t length = strnlen(reinterpret_cast<const char*>(p), sizeof item.Path - 1);
+  std::memcpy(item.Path, p, length);
+  item.Path[length] = '\0';
   return 1;
 }
 
+// prefix and index as printf's "%s%02i" would give them, cut to outSize.
+// Written out rather than formatted so that the updater carries no printf of
+// its own.
+static void FormatListKey(char* out, size_t outSize, const char* prefix, int index) {
+  char text[32];
+  size_t used = 0;
+  while (*prefix != '\0' && used < 16) text[used++] = *prefix++;
+  if (index < 0) text[used++] = '-';
+  unsigned value = index < 0 ? 0u - static_cast<unsigned>(index) : static_cast<unsigned>(index);
+  char digits[10];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  if (count == 1 && index >= 0) digits[count++] = '0';
+  while (count > 0) text[used++] = digits[--count];
+  if (outSize == 0) return;
+  if (used > outSize - 1) used = outSize - 1;
+  std::memcpy(out, text, used);
+  out[used] = '\0';
+}
+
 void FormatUpdateFileKey(char* out, size_t outSize, int index) {
-  std::snprintf(out, outSize, "UpdateFile%02i", index);
+  FormatListKey(out, outSize, "UpdateFile", index);
 }
 
 void FormatCopyFileKey(char* out, size_t outSize, int index) {
-  std::snprintf(out, outSize, "CopyFile%02i", index);
+  FormatListKey(out, outSize, "CopyFile", index);
 }

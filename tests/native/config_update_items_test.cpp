@@ -1,6 +1,8 @@
 // UPDATE.INI item values: UpdateFileNN and CopyFileNN.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -204,6 +206,16 @@ TEST(ConfigUpdateKeys, Names) {
   EXPECT_STREQ(name, "UpdateFile15");
   FormatCopyFileKey(name, sizeof name, 7);
   EXPECT_STREQ(name, "CopyFile07");
+  // Any index and any room give what printf's "%02i" would, cut as it cuts.
+  for (int index : {0, 9, 10, 99, 100, 12345, -1, -10, INT_MIN, INT_MAX}) {
+    for (size_t room : {size_t{1}, size_t{9}, size_t{11}, size_t{13}, sizeof name}) {
+      char want[kUpdateKeyNameSize];
+      std::snprintf(want, room, "CopyFile%02i", index);
+      std::memset(name, 'x', sizeof name);
+      FormatCopyFileKey(name, room, index);
+      EXPECT_STREQ(name, want) << index << " in " << room;
+    }
+  }
 }
 
 }  // namespace
