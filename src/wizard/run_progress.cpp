@@ -46,8 +46,10 @@ void BeginRunProgress(HWND dialog) {
   }
   shownPosition = 0;
   if (!taskbar &&
-      SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
-                                 IID_ITaskbarList3, reinterpret_cast<void**>(&taskbar)))) {
+      // __uuidof gives the two GUIDs as constants of this file; their names
+      // in the uuid library would link all of its thousands of GUIDs.
+      SUCCEEDED(CoCreateInstance(__uuidof(TaskbarList), nullptr, CLSCTX_INPROC_SERVER,
+                                 __uuidof(ITaskbarList3), reinterpret_cast<void**>(&taskbar)))) {
     if (FAILED(taskbar->HrInit())) {
       taskbar->Release();
       taskbar = nullptr;
