@@ -5,15 +5,14 @@
 # Debian's libzstd-dev, linked statically so that fa2 shares nothing but the
 # C library. The windows build takes the static MinGW libraries that
 # scripts/zstd-mingw.sh builds from Debian's source package into
-# build/zstd-mingw; configure runs it when they are missing.
+# build/zstd-mingw; configure runs it every time, and it builds only when
+# the libraries are missing or were built by an older recipe.
 if(WIN32)
   set(ZSTD_MINGW_DIR ${PROJECT_SOURCE_DIR}/build/zstd-mingw)
-  if(NOT EXISTS ${ZSTD_MINGW_DIR}/full/lib/libzstd.a OR NOT EXISTS ${ZSTD_MINGW_DIR}/decoder/lib/libzstd.a)
-    execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/zstd-mingw.sh ${ZSTD_MINGW_DIR}
-                    RESULT_VARIABLE zstd_result)
-    if(NOT zstd_result EQUAL 0)
-      message(FATAL_ERROR "scripts/zstd-mingw.sh could not build zstd for the windows build")
-    endif()
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/zstd-mingw.sh ${ZSTD_MINGW_DIR}
+                  RESULT_VARIABLE zstd_result)
+  if(NOT zstd_result EQUAL 0)
+    message(FATAL_ERROR "scripts/zstd-mingw.sh could not build zstd for the windows build")
   endif()
   set(ZSTD_INCLUDE_DIR ${ZSTD_MINGW_DIR}/full/include)
   set(ZSTD_FULL_LIBRARY ${ZSTD_MINGW_DIR}/full/lib/libzstd.a)

@@ -2,7 +2,11 @@
 # Builds the static zstd libraries of the windows build from Debian's source
 # package of libzstd, into build/zstd-mingw (or the folder given):
 #   full/lib/libzstd.a      compressor and decompressor, for fa2.exe
-#   decoder/lib/libzstd.a   the decompressor alone, for the updater
+#   decoder/lib/libzstd.a   the decompressor alone, for the updater, built
+#                           small: one Huffman and one sequence decoder (the
+#                           one that prefetches, for matches far back in a
+#                           patch's base), no run-time choice of processor
+#                           features, no error texts
 # each with its headers in include/. The source package is fetched with
 # `apt-get source --download-only` through a deb-src entry that this script
 # adds for itself (/etc/apt/sources.list.d/game-updater-src.sources, same
@@ -17,7 +21,9 @@ version=1.5.4+dfsg2
 tarball=libzstd_${version}.orig.tar.xz
 sha256=8cf4bbb65e77ec348d052c8d6230eba66d435bddf64c8b5be2fcb16880c19953
 out=$(realpath -m "${1:-build/zstd-mingw}")
-stamp=$out/built-$version
+# Raised whenever the build flags below change, so that older builds are redone.
+recipe=2
+stamp=$out/built-$version-$recipe
 
 [[ -f $stamp && -f $out/full/lib/libzstd.a && -f $out/decoder/lib/libzstd.a ]] && exit 0
 
@@ -54,18 +60,19 @@ tar -xf "$out/download/$tarball" -C "$out/src" --strip-components=1
 # Static libraries without legacy formats, the dictionary builder or the
 # deprecated interfaces; the updater's has no compressor.
 build() {
-  local dest=$1; shift
+  local dest=$1 cflags=$2; shift 2
   make -s -C "$out/src/lib" clean >/dev/null
   make -s -C "$out/src/lib" -j"$(nproc)" libzstd.a CC=x86_64-w64-mingw32-gcc-posix \
-    AR=x86_64-w64-mingw32-ar CFLAGS="-O2" ZSTD_LEGACY_SUPPORT=0 ZSTD_LIB_DEPRECATED=0 \
+    AR=x86_64-w64-mingw32-ar CFLAGS="-O2 -ffunction-sections $cflags" ZSTD_LEGACY_SUPPORT=0 ZSTD_LIB_DEPRECATED=0 \
     ZSTD_LIB_DICTBUILDER=0 "$@" >/dev/null
   mkdir -p "$dest/lib" "$dest/include"
   cp "$out/src/lib/libzstd.a" "$dest/lib/"
   cp "$out/src/lib/zstd.h" "$out/src/lib/zstd_errors.h" "$dest/include/"
 }
 echo "zstd-mingw: building the static libraries with x86_64-w64-mingw32-gcc"
-build "$out/full"
-build "$out/decoder" ZSTD_LIB_COMPRESSION=0
+build "$out/full" ""
+build "$out/decoder" "-DDYNAMIC_BMI2=0 -DHUF_FORCE_DECOMPRESS_X1 -DZSTD_FORCE_DECOMPRESS_SEQUENCES_LONG -DZSTD_STRIP_ERROR_STRINGS" \
+  ZSTD_LIB_COMPRESSION=0
 rm -rf "$out/src"
 touch "$stamp"
 echo "zstd-mingw: $out/full/lib/libzstd.a and $out/decoder/lib/libzstd.a"
