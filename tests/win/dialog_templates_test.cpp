@@ -28,6 +28,25 @@ TEST(DialogTemplates, ManifestRequiresAdministrator) { ExpectUpdaterManifest(Sel
 
 TEST(DialogTemplates, OpenAsDialogs) { ExpectUpdaterDialogsOpen(Self()); }
 
+// The program's icon holds its images as PNG: each size loads as itself.
+TEST(DialogTemplates, IconLoadsAtEachSize) {
+  for (int size : {16, 32, 48}) {
+    HICON icon = static_cast<HICON>(
+        LoadImageA(Self(), MAKEINTRESOURCEA(1), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    ASSERT_NE(icon, nullptr) << size;
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info)) << size;
+    BITMAP colour = {};
+    ASSERT_NE(info.hbmColor, nullptr) << size;
+    GetObjectA(info.hbmColor, sizeof colour, &colour);
+    EXPECT_EQ(colour.bmWidth, size);
+    EXPECT_EQ(colour.bmHeight, size);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+  }
+}
+
 // The way the built updater is checked: mapped as a data file, not run.
 TEST(DialogTemplates, CheckedInAProgramLoadedAsData) {
   char path[MAX_PATH];
