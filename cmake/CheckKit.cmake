@@ -3,7 +3,7 @@
 # updater reads them (CP932 with CR LF on every line), a try-updater.sh that
 # runs, and notices for the code that the updater carries.
 #
-#   cmake -DBUILD=<build folder> -DPREFIX=<empty folder> -DNM=<nm> -P CheckKit.cmake
+#   cmake -DBUILD=<build folder> -DPREFIX=<empty folder> -DNM=<nm> -DSTRIP=<strip> -P CheckKit.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
   RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE errors)
@@ -55,3 +55,17 @@ foreach(pair "XXH3_;xxHash" "ZSTD_;Zstandard" "pthread_;winpthreads" "__gdtoa;Lu
     message(FATAL_ERROR "the updater links ${symbol}* but THIRD-PARTY-NOTICES.txt names no ${notice}")
   endif()
 endforeach()
+
+# Every update carries the stub, stripped as the kit ships it: for an update
+# of a few patches it is a good part of what players download. It holds the
+# program, zstd's decompressor and the few parts of the C and C++ runtimes
+# that they call (about 144 KB); a budget keeps a change that pulls in much
+# more from going unnoticed: the uuid library's GUIDs, or a local static that
+# needs the C++ runtime's exception support, cost 40 KB and 75 KB.
+set(stub_budget 163840)
+execute_process(COMMAND ${STRIP} -o ${PREFIX}/stripped-updater.exe ${BUILD}/src/updater.exe
+  RESULT_VARIABLE result)
+file(SIZE ${PREFIX}/stripped-updater.exe stub_size)
+if(NOT result EQUAL 0 OR stub_size GREATER stub_budget)
+  message(FATAL_ERROR "the stripped updater stub is ${stub_size} bytes, over its budget of ${stub_budget}")
+endif()

@@ -20,7 +20,7 @@ if(WIN32 AND TARGET sample_run)
   install(PROGRAMS $<TARGET_FILE:sample_run> DESTINATION bin RENAME play-updater.exe)
   add_test(NAME kit_contents
     COMMAND ${CMAKE_COMMAND} -DBUILD=${CMAKE_BINARY_DIR} -DPREFIX=${CMAKE_BINARY_DIR}/kit-check
-            -DNM=${CMAKE_NM} -P ${PROJECT_SOURCE_DIR}/cmake/CheckKit.cmake)
+            -DNM=${CMAKE_NM} -DSTRIP=${CMAKE_STRIP} -P ${PROJECT_SOURCE_DIR}/cmake/CheckKit.cmake)
 endif()
 
 # libstdc++ and libgcc (GPL 3 with the GCC Runtime Library Exception) are
