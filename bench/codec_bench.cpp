@@ -98,6 +98,10 @@ std::string CpuName() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf("usage: codec_bench [CORPUS_DIR] [RUNS]\n(the corpus by default: %s)\n", CORPUS_DIR);
+    return 0;
+  }
   std::filesystem::path dir = argc > 1 ? argv[1] : CORPUS_DIR;
   int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 9;
 

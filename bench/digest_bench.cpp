@@ -34,6 +34,10 @@ double Seconds(const std::function<void()>& f, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf("usage: digest_bench [CORPUS_DIR] [MEGABYTES] [RUNS]\n(the corpus by default: %s)\n", CORPUS_DIR);
+    return 0;
+  }
   const std::string corpus = argc > 1 ? argv[1] : CORPUS_DIR;
   const size_t size = (argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 200) * 1000000;
   const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
