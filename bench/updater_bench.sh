@@ -36,9 +36,10 @@
 # had them (the files above before about 1% of each was changed, in 1 KiB
 # pieces at scattered places) are put back into the game before each run,
 # and an updater made with `fa2 pack --from` of that version patches them;
-# timed against the durable copy of the new files; its size is compared with
-# the sum of `zstd -19 --long=31 --patch-from` patches of the same files. The
-# last line is
+# timed against the durable copy of the new files, then one more run is
+# profiled like the full one; its size is compared with the sum of
+# `zstd -19 --long=31 --patch-from` patches of the same files. The last line
+# is
 #   patch: updater X.XX s, durable copy Y.YY s, ratio R.RR
 # Not a test: nothing is asserted.
 [[ "${1:-}" == -h || "${1:-}" == --help ]] && { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0; }
