@@ -118,11 +118,38 @@ TEST(PatchRecords, PatchesArePickedByTheirBaseAndFullEntriesFoundAsBefore) {
     ASSERT_TRUE(ReadArchivePatch(r, patch, &record, &frame, &frameSize, &why));
     EXPECT_EQ(record.BaseSize, base.size());
     EXPECT_EQ(0, std::memcmp(record.NewHash, Hash(*c.made).bytes, 16));
+    // The hook sees the output grow a block at a time, from nothing.
+    std::vector<size_t> seen;
+    auto note = [](void* context, size_t produced) {
+      static_cast<std::vector<size_t>*>(context)->push_back(produced);
+      return 1;
+    };
     std::vector<uint8_t> made(c.made->size());
     ASSERT_TRUE(ApplyPatchFrame(frame, frameSize, base.data(), base.size(), made.data(),
-                                made.size(), record.NewHash, &why))
+                                made.size(), record.NewHash, &why, note, &seen))
         << why;
     EXPECT_EQ(made, *c.made);
+    ASSERT_GE(seen.size(), (made.size() + kPatchBlockMaxOutput - 1) / kPatchBlockMaxOutput);
+    EXPECT_EQ(seen.front(), 0u);
+    for (size_t i = 1; i < seen.size(); ++i) {
+      EXPECT_GE(seen[i], seen[i - 1]);
+      EXPECT_LE(seen[i] - seen[i - 1], kPatchBlockMaxOutput);
+    }
+    EXPECT_LE(made.size() - seen.back(), kPatchBlockMaxOutput);
+  }
+  // A hook that says stop ends the decoding, neither as a success nor as a
+  // fault of the patch.
+  {
+    PatchRecord record;
+    const uint8_t* frame;
+    size_t frameSize;
+    ASSERT_TRUE(ReadArchivePatch(r, 0, &record, &frame, &frameSize, &why));
+    int calls = 0;
+    auto stopSecond = [](void* context, size_t) -> int { return ++*static_cast<int*>(context) < 2; };
+    EXPECT_FALSE(ApplyPatchFrame(frame, frameSize, v1.data(), v1.size(), out.data(), out.size(),
+                                 record.NewHash, &why, stopSecond, &calls));
+    EXPECT_EQ(why, kArchiveOk);
+    EXPECT_EQ(calls, 2);
   }
   // The patch from v1 is a fraction of the file: the base is really used.
   EXPECT_LT(archive.reader.Entries[0].StoredSize, target.size() / 20);
