@@ -1,10 +1,20 @@
 // Filling a staged file from a patch: the installed file is the reference.
 //
 // Both files are mapped: the installed file read-only, the staged file at
-// the new file's size. zstd decodes in one pass straight into the staged
-// file's pages, its matches reaching back into them and into the installed
-// file's, so a patch of any size takes no buffer of its own beyond the
-// decoder's context.
+// the new file's size. zstd decodes a block at a time straight into the
+// staged file's pages, its matches reaching back into them and into the
+// installed file's, so a patch of any size takes no buffer of its own beyond
+// the decoder's context.
+//
+// A little ahead of the decoder, the staged file is written with zeros
+// through its handle. The file's blocks are then taken by ordinary writes,
+// many pages at once, and not one page at a time as the decoder first
+// touches each page of the mapping (which made large files decode at half
+// the speed); a disk that fills up fails a write, which the run reports,
+// instead of a page of the mapping; and the run's progress follows the
+// decoder.
+#include <cstring>
+
 #include "archive/patch_frames.h"
 #include "archive/patch_records.h"
 #include "common/updater_contract.h"
@@ -35,6 +45,40 @@ void Unmap(MappedFile& mapped) {
   mapped = MappedFile{};
 }
 
+// How far ahead of the decoder the zeros are written, at least.
+constexpr uint64_t kZerosAhead = uint64_t{4} << 20;
+
+struct ZerosAhead {
+  PlannedItem* Item;
+  uint64_t Zeroed;  // bytes of the staged file written with zeros so far
+  const uint8_t* Zeros;
+  DWORD ZerosSize;
+  int Failed;
+};
+
+int WriteZerosAhead(void* context, size_t produced) {
+  ZerosAhead& ahead = *static_cast<ZerosAhead*>(context);
+  PlannedItem& item = *ahead.Item;
+  InterlockedExchange64(&item.Written, static_cast<LONG64>(produced));
+  const uint64_t size = item.Entry->UnpackedSize;
+  if (ahead.Zeroed >= size || ahead.Zeroed - produced >= kPatchBlockMaxOutput) return 1;
+  const uint64_t until = size - produced < kZerosAhead ? size : produced + kZerosAhead;
+  while (ahead.Zeroed < until) {
+    const uint64_t left = until - ahead.Zeroed;
+    const DWORD count = left < ahead.ZerosSize ? static_cast<DWORD>(left) : ahead.ZerosSize;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(ahead.Zeroed);
+    at.OffsetHigh = static_cast<DWORD>(ahead.Zeroed >> 32);
+    DWORD written = 0;
+    if (!WriteFile(item.StagedFile, ahead.Zeros, count, &written, &at) || written != count) {
+      ahead.Failed = 1;
+      return 0;
+    }
+    ahead.Zeroed += count;
+  }
+  return 1;
+}
+
 int FailVersion(PlannedItem& item) {
   char text[kLongTextSize];
   wsprintfA(text, kNotPatchableFormat, item.Target);
@@ -43,7 +87,7 @@ int FailVersion(PlannedItem& item) {
 
 }  // namespace
 
-int WritePatchedFile(PlannedItem& item) {
+int WritePatchedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
   PatchRecord record;
   const uint8_t* frame;
   size_t frameSize;
@@ -63,19 +107,26 @@ int WritePatchedFile(PlannedItem& item) {
     result = FailVersion(item);
   } else if (!MapFile(base, record.BaseSize, 0, in) || !MapFile(item.StagedFile, newSize, 1, out)) {
     result = FailItem(item, nullptr);  // as a write that fails
-  } else if (!ApplyPatchFrame(frame, frameSize, static_cast<const uint8_t*>(in.View),
-                              static_cast<size_t>(record.BaseSize),
-                              static_cast<uint8_t*>(out.View), static_cast<size_t>(newSize),
-                              record.NewHash, &why)) {
-    // A frame that is damaged in itself is the archive's fault; one that
-    // does not make the new file from this base says the installed file has
-    // changed since it was planned.
-    result = why == kArchivePatchFrame ? FailItem(item, kReadErrorMessage) : FailVersion(item);
   } else {
-    // The flushing thread's FlushFileBuffers then puts the pages on the disk.
-    result = !out.View || FlushViewOfFile(out.View, 0) ? 1 : FailItem(item, nullptr);
-    // The file is decoded in one pass: the run's progress takes it whole.
-    if (result) InterlockedExchangeAdd64(&item.Written, static_cast<LONG64>(newSize));
+    std::memset(buffer, 0, bufferSize);
+    const DWORD zerosSize = bufferSize < (DWORD{1} << 30) ? static_cast<DWORD>(bufferSize)
+                                                          : DWORD{1} << 30;
+    ZerosAhead ahead = {&item, 0, buffer, zerosSize, 0};
+    if (ApplyPatchFrame(frame, frameSize, static_cast<const uint8_t*>(in.View),
+                        static_cast<size_t>(record.BaseSize), static_cast<uint8_t*>(out.View),
+                        static_cast<size_t>(newSize), record.NewHash, &why, WriteZerosAhead,
+                        &ahead)) {
+      // The flushing thread's FlushFileBuffers then puts the pages on the disk.
+      result = !out.View || FlushViewOfFile(out.View, 0) ? 1 : FailItem(item, nullptr);
+      if (result) InterlockedExchange64(&item.Written, static_cast<LONG64>(newSize));
+    } else if (ahead.Failed) {
+      result = FailItem(item, nullptr);  // a write that failed
+    } else {
+      // A frame that is damaged in itself is the archive's fault; one that
+      // does not make the new file from this base says the installed file
+      // has changed since it was planned.
+      result = why == kArchivePatchFrame ? FailItem(item, kReadErrorMessage) : FailVersion(item);
+    }
   }
   Unmap(out);
   Unmap(in);

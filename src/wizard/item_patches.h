@@ -22,9 +22,11 @@ int FindItemEntry(const char* name, PlannedItem& planned);
 // Returns 1, or 0 with the item failed.
 int ChooseItemPatch(const char* name, PlannedItem& planned);
 
-// Fills the item's staged file from its patch (see above). Returns 1, or 0
-// with the item failed: kReadErrorMessage for a damaged frame, the
-// version message for an installed file that no longer is the patch's base.
-int WritePatchedFile(PlannedItem& item);
+// Fills the item's staged file from its patch (see above), using buffer (of
+// bufferSize bytes, the filling worker's) for the zeros written ahead of the
+// decoder. Returns 1, or 0 with the item failed: kReadErrorMessage for a
+// damaged frame, the version message for an installed file that no longer
+// is the patch's base, no text for a write that failed.
+int WritePatchedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize);
 
 #endif

@@ -102,7 +102,7 @@ int FillStagedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
     item.DataBlock = nullptr;
     return ok;
   }
-  if (item.Patched) return WritePatchedFile(item);
+  if (item.Patched) return WritePatchedFile(item, buffer, bufferSize);
   if (!WriteEntryInParts(item, buffer, bufferSize)) return 0;
   const FILETIME time = UnpackFileTime(EntryFileTime(*item.Entry));
   if (!SetFileTime(item.StagedFile, &time, &time, &time)) return FailItem(item, nullptr);
