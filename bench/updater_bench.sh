@@ -167,7 +167,7 @@ done
 (( ${#zpids[@]} )) && wait "${zpids[@]}"
 zsum=$(cat "$work"/zstd-*.zst | wc -c)
 usize=$(stat -c %s "$work/bench-patcher.exe")
-echo "zstd -19 --long=31 --patch-from, the nine patches: $zsum bytes ($(since "$start") s)"
+echo "zstd -19 --long=31 --patch-from, the $files patches: $zsum bytes ($(since "$start") s)"
 psize=$(stat -c %s "$work/patch.fa2")
 echo "patching updater: $usize bytes, $(awk -v u="$usize" -v z="$zsum" 'BEGIN { printf "%.2f", u / z }') times the zstd patches; its payload $psize bytes, $(awk -v u="$psize" -v z="$zsum" 'BEGIN { printf "%.2f", u / z }') times"
 
