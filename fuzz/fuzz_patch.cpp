@@ -1,8 +1,9 @@
 // Patch entries on arbitrary bytes: the input's first byte picks a base (that
 // many 64-byte steps of a fixed pattern), the rest is a patch entry's data
 // (record and frame). The record is read, the frame checked and decoded
-// against the base into a buffer of exactly the size its header names, and
-// a result that comes back as applied must have the record's hash. The same
+// against the base into a buffer of exactly the size its header names, a
+// block at a time (each block's output within its bound), and a result that
+// comes back as applied must have the record's hash. The same
 // data as the only entry of an archive must be found and read within it.
 // Base, data and output are private copies of exactly their lengths, so any
 // read or write past them is caught.
@@ -46,6 +47,20 @@ std::vector<uint8_t> OneEntryArchive(const std::vector<uint8_t>& data, uint32_t 
   return payload;
 }
 
+// Each block may write at most kPatchBlockMaxOutput bytes past the last
+// count the hook saw, and never past the output.
+struct Progress {
+  size_t last;
+  size_t size;
+};
+
+int CheckProgress(void* context, size_t produced) {
+  Progress& p = *static_cast<Progress*>(context);
+  if (produced < p.last || produced - p.last > kPatchBlockMaxOutput || produced > p.size) abort();
+  p.last = produced;
+  return 1;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
@@ -60,8 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   const unsigned long long content = ZSTD_getFrameContentSize(frame.data(), frame.size());
   if (content > (4u << 20)) return 0;  // unknown, an error, or beyond what a run here may take
   std::vector<uint8_t> out(content);
+  Progress progress = {0, out.size()};
   if (ApplyPatchFrame(frame.empty() ? nullptr : frame.data(), frame.size(), base.data(),
-                      base.size(), out.data(), out.size(), record.NewHash, &why)) {
+                      base.size(), out.data(), out.size(), record.NewHash, &why, CheckProgress,
+                      &progress)) {
     uint8_t hash[16];
     DigestXxh3_128(out.data(), out.size(), hash);
     if (std::memcmp(hash, record.NewHash, 16) != 0) abort();
