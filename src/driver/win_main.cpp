@@ -90,6 +90,27 @@ int LoadEntryText(const char* key, char** buffer) {
 
 // Steps 2 to 14 of the course. Every failure returns 0 at once: the common
 // end in WinMain cleans up after all of them alike.
+// Says in the run log what became of an earlier run that left its journal.
+void LogRecovery(JournalRecovery found, int recovered) {
+  switch (found) {
+    case JournalRecovery::None:
+      break;
+    case JournalRecovery::Refused:
+      LogLine("an earlier run's journal breaks the journal's rules: set aside, nothing of it done");
+      break;
+    case JournalRecovery::Finished:
+      LogLine("an earlier run was stopped after its commit: its new files stay, its old files "
+              "are deleted");
+      break;
+    case JournalRecovery::RolledBack:
+      LogLine(recovered ? "an earlier run was stopped before its commit: undone, the game's files "
+                          "are as they were"
+                        : "an earlier run was stopped before its commit: not everything could be "
+                          "undone; the journal stays for the next start");
+      break;
+  }
+}
+
 int RunUpdater(HINSTANCE instance) {
   LogUpdaterStart(instance);
   if (!LockPayload(instance)) {
@@ -142,7 +163,10 @@ int RunUpdater(HINSTANCE instance) {
   // An update of this game that was killed half-way is undone before anything
   // is shown, so that the game is the old version again.
   char notRestored[kFullPathSize];
-  if (!RecoverJournal(notRestored)) {
+  JournalRecovery found;
+  const int recovered = RecoverJournal(notRestored, &found);
+  LogRecovery(found, recovered);
+  if (!recovered) {
     ShowRestoreError(notRestored);
     return 0;
   }

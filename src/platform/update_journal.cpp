@@ -340,7 +340,10 @@ void WaitForJournalFinished() {
   finisher = nullptr;
 }
 
-int RecoverJournal(char* failedPath) {
+int RecoverJournal(char* failedPath, JournalRecovery* found) {
+  JournalRecovery none = JournalRecovery::None;
+  JournalRecovery& what = found ? *found : none;
+  what = JournalRecovery::None;
   // No trusted folder, no journal: nothing in it can be believed.
   if (!PrepareFolder(0)) return 1;
   // Writing is asked for only to learn whether a live run holds the journal.
@@ -368,13 +371,16 @@ int RecoverJournal(char* failedPath) {
     if (JoinPath(refused, kRefusedJournalName)) {
       MoveFileExA(journal.Path, refused, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     }
+    what = JournalRecovery::Refused;
     return 1;
   }
 
   int ok = 1;
   if (HasCompleted()) {
+    what = JournalRecovery::Finished;
     RemoveLeftovers();
   } else {
+    what = JournalRecovery::RolledBack;
     ok = UndoRecords(failedPath);
   }
   if (ok) DeleteFileA(journal.Path);

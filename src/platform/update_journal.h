@@ -99,12 +99,20 @@ int RollBackJournal(char* failedPath);
 void FinishJournal();
 void WaitForJournalFinished();
 
+// What RecoverJournal found of an earlier run.
+enum class JournalRecovery {
+  None,        // no journal, or one that a run still holds
+  Refused,     // a journal that breaks the rules: set aside, nothing of it done
+  Finished,    // a run stopped after its C record: its new files stay
+  RolledBack,  // a run stopped before it: its changes undone (or tried)
+};
+
 // Reads the journal that a run of this game left, if any, and rolls that run
-// back (or, after its C record, finishes it). Returns 1 when there was no
-// journal, when it belongs to a run that is still going, when it was refused
-// (see above), or when the roll-back succeeded; 0 with failedPath as for
-// RollBackJournal.
-int RecoverJournal(char* failedPath);
+// back (or, after its C record, finishes it); *found (when given) says which.
+// Returns 1 when there was no journal, when it belongs to a run that is still
+// going, when it was refused (see above), or when the roll-back succeeded; 0
+// with failedPath as for RollBackJournal.
+int RecoverJournal(char* failedPath, JournalRecovery* found = nullptr);
 
 // Forgets this process's journal state without touching any file, once a
 // finishing run is done. For tests, which run many updater lifetimes in one

@@ -289,6 +289,10 @@ TEST(StagedRun, APlantedJournalChangesNothingOutsideTheGame) {
   EXPECT_EQ(ReadBytes(s.InstallFolder() + "\\" + kJournalName), planted) << "never read";
   EXPECT_EQ(ReadBytes(journalFolder + "\\" + kRefusedJournalName), planted) << "kept aside";
   EXPECT_FALSE(FileExists(journalFolder + "\\" + kJournalName));
+  const std::string log = ReadBytes(TempFolder() + s.game.dir + "_update.log");
+  EXPECT_NE(log.find("an earlier run's journal breaks the journal's rules: set aside"),
+            std::string::npos)
+      << log;
 }
 
 // Bytes that differ per file and per version, and pack a little.

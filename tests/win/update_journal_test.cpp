@@ -162,7 +162,12 @@ TEST(UpdateJournal, TheNextStartRollsAKilledRunBackOrFinishesAComplete) {
     ASSERT_TRUE(WriteBytes(journal, text));
 
     char failed[kFullPathSize] = "";
-    EXPECT_EQ(RecoverJournal(failed), 1) << failed;
+    JournalRecovery found = JournalRecovery::None;
+    EXPECT_EQ(RecoverJournal(failed, &found), 1) << failed;
+    const bool completed = std::find(c.lines.begin(), c.lines.end(), "C") != c.lines.end();
+    EXPECT_EQ(found, c.refused    ? JournalRecovery::Refused
+                     : completed ? JournalRecovery::Finished
+                                 : JournalRecovery::RolledBack);
     EXPECT_EQ(Contents(inst.path()), c.after);
     EXPECT_EQ(Contents(out.path()), outside) << "nothing outside the game changes";
     EXPECT_EQ(ReadBytes("L:\\outside\\victim.txt"), "someone's");
@@ -183,7 +188,9 @@ TEST(UpdateJournal, AJournalInTheGameFolderIsNeverActedOn) {
                            Line("N\t" + inst.file("A.DAT"));
   ASSERT_TRUE(WriteBytes(inst.file(kJournalName), text));
   char failed[kFullPathSize] = "";
-  EXPECT_EQ(RecoverJournal(failed), 1);
+  JournalRecovery found = JournalRecovery::RolledBack;
+  EXPECT_EQ(RecoverJournal(failed, &found), 1);
+  EXPECT_EQ(found, JournalRecovery::None);
   EXPECT_EQ(ReadBytes(inst.file("A.DAT")), "the game's");
   EXPECT_EQ(ReadBytes(inst.file("~UPN0001.TMP")), "whose?");
   EXPECT_EQ(ReadBytes(inst.file(kJournalName)), text);
@@ -201,7 +208,9 @@ TEST(UpdateJournal, ALiveRunsJournalIsLeftAlone) {
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(live, INVALID_HANDLE_VALUE);
   char failed[kFullPathSize] = "";
-  EXPECT_EQ(RecoverJournal(failed), 1);
+  JournalRecovery found = JournalRecovery::RolledBack;
+  EXPECT_EQ(RecoverJournal(failed, &found), 1);
+  EXPECT_EQ(found, JournalRecovery::None);
   CloseHandle(live);
   EXPECT_EQ(ReadBytes(inst.file("~UPN0001.TMP")), "being staged");
   EXPECT_EQ(ReadBytes(journal), text);
@@ -218,7 +227,9 @@ TEST(UpdateJournal, AFileThatCannotBeRestoredIsNamedAndTheJournalKept) {
       Line("J\t1") + Line("B\t" + inst.file("~UPO0001.TMP") + "\t" + inst.file("A.DAT"));
   ASSERT_TRUE(WriteBytes(journal, text));
   char failed[kFullPathSize] = "";
-  EXPECT_EQ(RecoverJournal(failed), 0);
+  JournalRecovery found = JournalRecovery::None;
+  EXPECT_EQ(RecoverJournal(failed, &found), 0);
+  EXPECT_EQ(found, JournalRecovery::RolledBack);
   EXPECT_EQ(std::string(failed), inst.file("A.DAT"));
   EXPECT_EQ(ReadBytes(inst.file("~UPO0001.TMP")), "old a");
   EXPECT_TRUE(FileExists(journal)) << "kept for the next start";
