@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/stub_features.h"
+
 // The payload: an FA2 archive, resource type "UPDATE", id 102, Japanese.
 constexpr char kPayloadResourceType[] = "UPDATE";
 constexpr char16_t kPayloadResourceTypeWide[] = u"UPDATE";
@@ -26,11 +28,12 @@ constexpr uint16_t kPayloadResourceLanguage = 1041;
 // The stub's feature record, resource "UPDATE"/104 (the same language): tag
 // "FA2F", then a 32-bit little-endian set of features. fa2 embeds an archive
 // that needs a feature only into a stub that announces it.
-constexpr uint16_t kStubFeaturesResourceId = 104;
+constexpr uint16_t kStubFeaturesResourceId = UPDATER_STUB_FEATURES_ID;
 constexpr size_t kStubFeaturesSize = 8;
-constexpr char kStubFeaturesTag[4] = {'F', 'A', '2', 'F'};
+constexpr char kStubFeaturesTag[4] = {UPDATER_STUB_FEATURES_TAG[0], UPDATER_STUB_FEATURES_TAG[1],
+                                      UPDATER_STUB_FEATURES_TAG[2], UPDATER_STUB_FEATURES_TAG[3]};
 // The stub applies patch entries (archive/patch_format.h).
-constexpr uint32_t kStubFeaturePatches = 1;
+constexpr uint32_t kStubFeaturePatches = UPDATER_STUB_FEATURE_PATCHES;
 
 // The first four bytes of every archive.
 constexpr char kArchiveMagic[4] = {'F', 'A', '2', '\0'};
