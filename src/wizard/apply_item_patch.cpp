@@ -12,12 +12,13 @@
 // touches each page of the mapping (which made large files decode at half
 // the speed); a disk that fills up fails a write, which the run reports,
 // instead of a page of the mapping; and the run's progress follows the
-// decoder.
+// decoder. Only on a drive of this machine: see OnLocalDrive.
 #include <cstring>
 
 #include "archive/patch_frames.h"
 #include "archive/patch_records.h"
 #include "common/updater_contract.h"
+#include "platform/path_parts.h"
 #include "wizard/item_patches.h"
 
 namespace {
@@ -50,18 +51,32 @@ constexpr uint64_t kZerosAhead = uint64_t{4} << 20;
 
 struct ZerosAhead {
   PlannedItem* Item;
+  int Write;        // zeros are written at all (see OnLocalDrive)
   uint64_t Zeroed;  // bytes of the staged file written with zeros so far
   const uint8_t* Zeros;
   DWORD ZerosSize;
   int Failed;
 };
 
+// Writes through a file's handle and through a mapped view of it are the
+// same pages of one cache on a drive of this machine; for a file on a
+// network share the system does not promise that they agree, so there the
+// decoder alone writes the file, as the mapping's pages come.
+int OnLocalDrive(const char* path) {
+  char drive[3];
+  DriveOfPath(path, drive);
+  const char root[] = {drive[0], ':', '\\', '\0'};
+  const UINT type = drive[1] == ':' ? GetDriveTypeA(root) : DRIVE_UNKNOWN;
+  return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK;
+}
+
 int WriteZerosAhead(void* context, size_t produced) {
   ZerosAhead& ahead = *static_cast<ZerosAhead*>(context);
   PlannedItem& item = *ahead.Item;
   InterlockedExchange64(&item.Written, static_cast<LONG64>(produced));
   const uint64_t size = item.Entry->UnpackedSize;
-  if (ahead.Zeroed >= size || ahead.Zeroed - produced >= kPatchBlockMaxOutput) return 1;
+  if (!ahead.Write || ahead.Zeroed >= size || ahead.Zeroed - produced >= kPatchBlockMaxOutput)
+    return 1;
   const uint64_t until = size - produced < kZerosAhead ? size : produced + kZerosAhead;
   while (ahead.Zeroed < until) {
     const uint64_t left = until - ahead.Zeroed;
@@ -111,7 +126,7 @@ int WritePatchedFile(PlannedItem& item, uint8_t* buffer, size_t bufferSize) {
     std::memset(buffer, 0, bufferSize);
     const DWORD zerosSize = bufferSize < (DWORD{1} << 30) ? static_cast<DWORD>(bufferSize)
                                                           : DWORD{1} << 30;
-    ZerosAhead ahead = {&item, 0, buffer, zerosSize, 0};
+    ZerosAhead ahead = {&item, OnLocalDrive(item.Staged), 0, buffer, zerosSize, 0};
     if (ApplyPatchFrame(frame, frameSize, static_cast<const uint8_t*>(in.View),
                         static_cast<size_t>(record.BaseSize), static_cast<uint8_t*>(out.View),
                         static_cast<size_t>(newSize), record.NewHash, &why, WriteZerosAhead,
