@@ -194,36 +194,6 @@ int CopyFiles(const std::string& source, const std::string& target,
   return 1;
 }
 
-// Copies every file of a folder over copies of them already on the disk;
-// returns the seconds and adds the bytes copied.
-double TimeCopy(const std::string& source, const std::string& target, int durable,
-                unsigned long long* bytes) {
-  RemoveTree(target);
-  CreateDirectoryA(target.c_str(), nullptr);
-  std::vector<std::pair<std::string, unsigned long long>> files;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((source + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return -1;
-  do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    files.emplace_back(found.cFileName,
-                       (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) |
-                           found.nFileSizeLow);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  if (!CopyFiles(source, target, files, 1)) return -1;  // the older copies, on the disk
-  const double start = Seconds();
-  if (!CopyFiles(source, target, files, durable)) return -1;
-  const double seconds = Seconds() - start;
-  if (!durable && !CopyFiles(source, target, files, 1)) return -1;
-  RemoveTree(target);
-  *bytes = 0;
-  for (const auto& file : files) *bytes += file.second;
-  return seconds;
-}
-
-}  // namespace
-
 // The names and sizes of the files of a folder.
 std::vector<std::pair<std::string, unsigned long long>> FolderFiles(const std::string& folder) {
   std::vector<std::pair<std::string, unsigned long long>> files;
@@ -239,6 +209,28 @@ std::vector<std::pair<std::string, unsigned long long>> FolderFiles(const std::s
   FindClose(search);
   return files;
 }
+
+// Copies every file of a folder over copies of them already on the disk;
+// returns the seconds and adds the bytes copied.
+double TimeCopy(const std::string& source, const std::string& target, int durable,
+                unsigned long long* bytes) {
+  RemoveTree(target);
+  CreateDirectoryA(target.c_str(), nullptr);
+  const auto files = FolderFiles(source);
+  if (files.empty()) return -1;
+  if (!CopyFiles(source, target, files, 1)) return -1;  // the older copies, on the disk
+  const double start = Seconds();
+  if (!CopyFiles(source, target, files, durable)) return -1;
+  const double seconds = Seconds() - start;
+  if (!durable && !CopyFiles(source, target, files, 1)) return -1;
+  RemoveTree(target);
+  *bytes = 0;
+  for (const auto& file : files) *bytes += file.second;
+  return seconds;
+}
+
+}  // namespace
+
 
 // The patch case: before each timed run the previous version's files are put
 // back into the game (untimed, flushed), and the patching updater makes the
@@ -323,31 +315,18 @@ int main(int argc, char** argv) {
   }
   RemoveTree("C:\\bench-copy");
   // The update really is on disk: every file as the source holds it.
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((source + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      std::string name = found.cFileName;
-      if (ReadBytes(installed + "\\" + name) != ReadBytes(source + "\\" + name)) {
-        std::printf("%s differs from the update's file\n", name.c_str());
-        return 1;
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+  const auto sourceFiles = FolderFiles(source);
+  for (const auto& [name, size] : sourceFiles) {
+    if (ReadBytes(installed + "\\" + name) != ReadBytes(source + "\\" + name)) {
+      std::printf("%s differs from the update's file\n", name.c_str());
+      return 1;
+    }
   }
   std::printf("bytes %llu, written by the updater as they are in the update\n", bytes);
   std::printf("best updater run %.2f s (%.0f MB/s)\n", bestUpdater, bytes / 1e6 / bestUpdater);
   std::printf("best CopyFileA %.2f s (%.0f MB/s)\n", bestCopy, bytes / 1e6 / bestCopy);
   std::printf("best durable copy %.2f s (%.0f MB/s)\n", bestDurable, bytes / 1e6 / bestDurable);
-  int files = 0;
-  search = FindFirstFileA((source + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do files += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  if (!ProfileUpdater(updater, installed, files)) {
+  if (!ProfileUpdater(updater, installed, static_cast<int>(sourceFiles.size()))) {
     std::printf("the profiled updater run failed\n");
     return 1;
   }
